@@ -1,0 +1,55 @@
+# Shared compile settings and the few helpers every folder uses to declare its targets.
+
+add_library(vorla_options INTERFACE)
+target_compile_options(vorla_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Wformat=2 -Wformat-security)
+if(VORLA_WERROR)
+  target_compile_options(vorla_options INTERFACE -Werror)
+endif()
+if(VORLA_SANITIZE)
+  target_compile_options(vorla_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(vorla_options INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(vorla_options INTERFACE ${CMAKE_SOURCE_DIR})
+
+# vorla_library(<name> [SOURCES...] [LIBS...]): a static library of one folder. Without SOURCES
+# it takes every .cpp of the calling folder (tests/ excluded).
+function(vorla_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC vorla_options ${ARG_LIBS})
+endfunction()
+
+# vorla_program(<name> SOURCES... LIBS...): a deliverable program, written to build/bin/.
+function(vorla_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE vorla_options ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VORLA_BIN_DIR})
+endfunction()
+
+# vorla_test(<name> SOURCES... LIBS...): one GoogleTest program registered with CTest.
+function(vorla_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE vorla_options ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "VORLA_BIN_DIR=${VORLA_BIN_DIR};VORLA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# vorla_fuzzer(<name> SOURCES... LIBS...): a libFuzzer target, built only with VORLA_FUZZ.
+function(vorla_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT VORLA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE vorla_options ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
