@@ -1,0 +1,142 @@
+#include "app/ExtensionLoader.hpp"
+#include "app/ExtensionRules.hpp"
+
+#include <cstdlib>
+#include <iostream>
+
+namespace vorla {
+
+using system_extensions::Request;
+using system_extensions::RequestResult;
+
+std::optional<State> stateFromRawValue(std::string_view word) {
+    if (word == "init") {
+        return State::initial;
+    }
+    if (word == "load") {
+        return State::on;
+    }
+    if (word == "unload") {
+        return State::off;
+    }
+    return std::nullopt;
+}
+
+std::string_view caseName(State state) {
+    switch (state) {
+    case State::initial:
+        return "initial";
+    case State::on:
+        return "on";
+    case State::off:
+        return "off";
+    }
+    return "";
+}
+
+ExtensionLoader::ExtensionLoader(system_extensions::Manager& service, std::ostream& output,
+                                 Exit exit)
+    : extensionIdentifier(vorlaExtensionIdentifier), service_(service), output_(output),
+      exit_(std::move(exit)) {}
+
+void ExtensionLoader::submit(std::shared_ptr<Request> request) {
+    request->setDelegate(weak_from_this());
+    service_.submitRequest(std::move(request));
+}
+
+void ExtensionLoader::requestProperties() {
+    submit(Request::propertiesRequest(extensionIdentifier, dispatch::mainQueue()));
+}
+
+void ExtensionLoader::activate() {
+    submit(Request::activationRequest(extensionIdentifier, dispatch::mainQueue()));
+}
+
+void ExtensionLoader::deactivate() {
+    submit(Request::deactivationRequest(extensionIdentifier, dispatch::mainQueue()));
+}
+
+void ExtensionLoader::print(std::string_view line) const {
+    // Flushed at once: a caller may wait for a line while the process keeps running.
+    output_ << line << '\n' << std::flush;
+}
+
+void ExtensionLoader::printAndExit(std::string_view line, int status) const {
+    print(line);
+    exit_(status);
+}
+
+system_extensions::ReplacementAction
+ExtensionLoader::actionForReplacingExtension(const Request&, const system_extensions::Properties&,
+                                             const system_extensions::Properties&) {
+    return system_extensions::ReplacementAction::replace;
+}
+
+void ExtensionLoader::requestNeedsUserApproval(const Request&) {
+    print("Allow loading vorla in System Settings > Privacy & Security");
+}
+
+void ExtensionLoader::didFinishWithResult(const Request&, RequestResult result) {
+    switch (result) {
+    case RequestResult::completed:
+        printAndExit(state == State::on ? "vorla was successfully loaded"
+                                        : "vorla was successfully unloaded",
+                     EXIT_SUCCESS);
+        return;
+    case RequestResult::willCompleteAfterReboot:
+        printAndExit("Operation will only take full effect after reboot", EXIT_SUCCESS);
+        return;
+    }
+    printAndExit("Unknown operation result", EXIT_SUCCESS);
+}
+
+void ExtensionLoader::didFailWithError(const Request&, const system_extensions::Error& error) {
+    if (error.isSystemExtensionError() &&
+        error.code == static_cast<long>(system_extensions::ErrorCode::requestSuperseded)) {
+        print(caseName(state));
+        printAndExit(state == State::on ? "Already unloaded by GUI app" : "Request already pending",
+                     EXIT_FAILURE);
+        return;
+    }
+    printAndExit(commandLineMessageForError(error), EXIT_FAILURE);
+}
+
+void ExtensionLoader::foundProperties(
+    const Request&, const std::vector<system_extensions::Properties>& properties) {
+    const auto match = matchingProperties(properties, extensionIdentifier);
+    switch (state) {
+    case State::on:
+        if (!match) {
+            activate();
+        } else if (match->isAwaitingUserApproval) {
+            printAndExit("vorla is waiting for user approval", EXIT_SUCCESS);
+        } else {
+            printAndExit("vorla is already loaded", EXIT_SUCCESS);
+        }
+        return;
+    case State::off:
+        if (match) {
+            deactivate();
+        } else {
+            printAndExit("vorla is already unloaded", EXIT_SUCCESS);
+        }
+        return;
+    case State::initial:
+        return;
+    }
+}
+
+void exitAfterFlushing(int status) {
+    std::cout.flush();
+    std::exit(status);
+}
+
+ExtensionLoader& sharedExtensionLoader() {
+    // Never released: the process ends from one of its own callbacks.
+    static const auto* const loader =
+        new std::shared_ptr<ExtensionLoader>(std::make_shared<ExtensionLoader>(
+            system_extensions::Manager::shared(), std::cout, exitAfterFlushing));
+    return **loader;
+}
+
+} // namespace vorla

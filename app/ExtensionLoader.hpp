@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/system_extensions/SystemExtensions.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace vorla {
+
+// The command given on the command line; its raw values are the command words.
+enum class State { initial, on, off };
+
+// The case whose raw value is exactly this word ("init", "load", "unload").
+std::optional<State> stateFromRawValue(std::string_view word);
+// The case's own name ("initial", "on", "off"), which one failure message shows.
+std::string_view caseName(State state);
+
+// The command line's link to the system-extension service: it asks for the extension's
+// properties, makes at most one follow-up request, prints one line per outcome and ends the
+// process with the command's status.
+class ExtensionLoader : public system_extensions::RequestDelegate,
+                        public std::enable_shared_from_this<ExtensionLoader> {
+public:
+    // Ends the process with a status; tests record it instead.
+    using Exit = std::function<void(int status)>;
+
+    ExtensionLoader(system_extensions::Manager& service, std::ostream& output, Exit exit);
+
+    const std::string extensionIdentifier;
+    // Set once from the command, before the first request.
+    State state = State::initial;
+
+    void requestProperties();
+    void activate();
+    void deactivate();
+
+    system_extensions::ReplacementAction
+    actionForReplacingExtension(const system_extensions::Request& request,
+                                const system_extensions::Properties& existing,
+                                const system_extensions::Properties& replacement) override;
+    void requestNeedsUserApproval(const system_extensions::Request& request) override;
+    void didFinishWithResult(const system_extensions::Request& request,
+                             system_extensions::RequestResult result) override;
+    void didFailWithError(const system_extensions::Request& request,
+                          const system_extensions::Error& error) override;
+    void foundProperties(const system_extensions::Request& request,
+                         const std::vector<system_extensions::Properties>& properties) override;
+
+private:
+    void submit(std::shared_ptr<system_extensions::Request> request);
+    void print(std::string_view line) const;
+    void printAndExit(std::string_view line, int status) const;
+
+    system_extensions::Manager& service_;
+    std::ostream& output_;
+    Exit exit_;
+};
+
+// Ends the process with the status after flushing standard output.
+[[noreturn]] void exitAfterFlushing(int status);
+
+// Created on first use with the machine's service, standard output and exitAfterFlushing.
+ExtensionLoader& sharedExtensionLoader();
+
+} // namespace vorla

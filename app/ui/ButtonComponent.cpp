@@ -1,0 +1,47 @@
+#include "app/ui/ButtonComponent.hpp"
+
+#include "app/ui/CopyButtoStyle.hpp"
+#include "app/ui/Localized.hpp"
+
+#include <QClipboard>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace vorla {
+
+QFont CopyButtoStyle::font() {
+    QFont font = systemFont(12, QFont::Medium);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    return font;
+}
+
+ButtonComponent::ButtonComponent(std::string path, QClipboard& pasteboard, QWidget* parent)
+    : QAbstractButton(parent), path_(std::move(path)), pasteboard_(pasteboard) {
+    setText(localized("copy"));
+    setFixedSize(sizeHint());
+    setCursor(Qt::PointingHandCursor);
+    QObject::connect(this, &QAbstractButton::clicked, [this] { copy(); });
+}
+
+QSize ButtonComponent::sizeHint() const { return {55, 20}; }
+
+// The clipboard then holds the path as its only item, in place of whatever it held before.
+void ButtonComponent::copy() {
+    auto* data = new QMimeData;
+    data->setText(QString::fromStdString(path_));
+    pasteboard_.setMimeData(data);
+}
+
+void ButtonComponent::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(rect(), CopyButtoStyle::cornerRadius, CopyButtoStyle::cornerRadius);
+    painter.fillPath(shape, CopyButtoStyle::background(isDown()));
+    painter.setFont(CopyButtoStyle::font());
+    painter.setPen(CopyButtoStyle::foreground());
+    painter.drawText(rect(), Qt::AlignCenter, CopyButtoStyle::text(text()));
+}
+
+} // namespace vorla

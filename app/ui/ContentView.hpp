@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/ExtensionManager.hpp"
+#include "app/ui/BundleInfo.hpp"
+
+#include <QWidget>
+
+namespace vorla {
+
+class MenuView;
+class TitleView;
+
+// The popover's whole content: the title row over the menu.
+class ContentView : public QWidget {
+public:
+    ContentView(ExtensionManager& manager, const BundleInfo& bundle, QWidget* parent = nullptr);
+
+    TitleView* titleView() const { return title_; }
+    MenuView* menuView() const { return menu_; }
+
+private:
+    TitleView* title_;
+    MenuView* menu_;
+};
+
+} // namespace vorla

@@ -1,0 +1,54 @@
+#include "app/ui/CustomTabView.hpp"
+
+#include "app/ui/TabButtonView.hpp"
+#include "app/ui/Watch.hpp"
+
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vorla {
+
+namespace {
+constexpr int panePadding = 15;
+
+int paddingBeside(int outset) { return std::max(0, panePadding - outset); }
+} // namespace
+
+CustomTabView::CustomTabView(std::vector<TabData> tabs, Observable<std::int64_t> selectedIndex,
+                             Content content, QWidget* parent)
+    : QWidget(parent), tabs_(std::move(tabs)), content_(std::move(content)),
+      tabBar_(new TabButtonView(tabs_, selectedIndex, this)), paneArea_(new QVBoxLayout) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(tabBar_);
+    column->addLayout(paneArea_, 1);
+
+    showPane(selectedIndex.get());
+    watch<std::int64_t, CustomTabView>(selectedIndex, this,
+                                       [](CustomTabView& view, const std::int64_t& index, auto&) {
+                                           view.showPane(index);
+                                       });
+}
+
+void CustomTabView::showPane(std::int64_t index) {
+    if (pane_) {
+        pane_->hide();
+        pane_->deleteLater();
+    }
+    while (QLayoutItem* item = paneArea_->takeAt(0)) {
+        delete item;
+    }
+    const TabPane pane = content_(index);
+    pane_ = pane.view;
+    pane_->setParent(this);
+    paneArea_->setContentsMargins(paddingBeside(pane.outsets.left()), paddingBeside(pane.outsets.top()),
+                                  paddingBeside(pane.outsets.right()),
+                                  paddingBeside(pane.outsets.bottom()));
+    paneArea_->addStretch(1);
+    paneArea_->addWidget(pane_);
+    paneArea_->addStretch(1);
+    pane_->show();
+}
+
+} // namespace vorla

@@ -1,0 +1,16 @@
+#include "app/ui/Divider.hpp"
+
+#include <QFrame>
+
+namespace vorla {
+
+QWidget* makeDivider(QWidget* parent) {
+    auto* divider = new QFrame(parent);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setFixedHeight(1);
+    divider->setForegroundRole(QPalette::Mid);
+    return divider;
+}
+
+} // namespace vorla

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+namespace vorla {
+
+// The window that drops from the status item: frameless, 400 x 320, closed by a click
+// elsewhere or by Escape. Showing it makes the app the active application, so the content
+// learns that it should ask for the extension's state again.
+class Popover : public QWidget {
+public:
+    static constexpr QSize contentSize{400, 320};
+
+    Popover();
+
+    // Hosts the content view, which the popover then owns.
+    void setContentView(QWidget* view);
+    QWidget* contentView() const { return contentView_; }
+
+    bool isShown() const { return isVisible(); }
+    // Shows the popover beside the anchor (the status item's bounds, in screen coordinates).
+    void showRelativeTo(const QRect& anchor);
+    void performClose();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QWidget* contentView_ = nullptr;
+};
+
+// Where a popover of the given size goes for an anchor on a screen: below the anchor when the
+// anchor is in the upper half of the screen (a top panel), else above it; centred on the
+// anchor and kept on the screen. Without an anchor, near the screen's top right corner.
+QPoint popoverPosition(const QRect& anchor, const QSize& size, const QRect& screen);
+
+} // namespace vorla

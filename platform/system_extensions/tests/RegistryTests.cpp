@@ -1,0 +1,90 @@
+#include "platform/system_extensions/Registry.hpp"
+#include "platform/system_extensions/tests/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using vorla::system_extensions::Registry;
+using vorla::system_extensions::RegistryRecord;
+
+TEST(Registry, AMissingFileIsAnEmptyListWithoutAComplaint) {
+    TemporaryFolder folder;
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(Registry(folder.file("none/registry.json")).load().empty());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(Registry, SavesAndLoadsRecordsInOrder) {
+    TemporaryFolder folder;
+    const Registry registry(folder.file("Library/SystemExtensions/registry.json"));
+    registry.save({{{"b.first", true, false}, 42}, {{"a.second", false, true}, std::nullopt}});
+
+    const auto records = registry.load();
+    ASSERT_EQ(records.size(), 2U);
+    EXPECT_EQ(records[0].properties.bundleIdentifier, "b.first");
+    EXPECT_TRUE(records[0].properties.isEnabled);
+    EXPECT_EQ(records[0].pid, 42);
+    EXPECT_EQ(records[1].properties.bundleIdentifier, "a.second");
+    EXPECT_TRUE(records[1].properties.isAwaitingUserApproval);
+    EXPECT_EQ(records[1].pid, std::nullopt);
+
+    const auto status = std::filesystem::status(registry.path());
+    EXPECT_EQ(status.permissions(), std::filesystem::perms(0644));
+    // Only the registry is left in its folder: no temporary file survives the replacement.
+    const auto entries =
+        std::distance(std::filesystem::directory_iterator(folder.file("Library/SystemExtensions")),
+                      std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(Registry, ABrokenFileIsReportedAndTakenAsEmpty) {
+    const char* broken[] = {
+        "not json",
+        "{\"bundleIdentifier\": \"x\"}",
+        "[1, 2]",
+        "[{\"bundleIdentifier\": 7}]",
+        "[{\"bundleIdentifier\": \"x\", \"pid\": -3}]",
+        "[{\"bundleIdentifier\": \"x\", \"isEnabled\": \"yes\"}]",
+        "",
+    };
+    for (const char* text : broken) {
+        TemporaryFolder folder;
+        const Registry registry(folder.write("registry.json", text));
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(registry.load().empty()) << text;
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find(registry.path()), std::string::npos) << text;
+        EXPECT_NE(message.find("taken as empty"), std::string::npos) << text;
+    }
+}
+
+TEST(Registry, LeftOutKeysTakeTheirDefaults) {
+    TemporaryFolder folder;
+    const Registry registry(folder.write("registry.json", "[{\"bundleIdentifier\": \"x\"}]"));
+    const auto records = registry.load();
+    ASSERT_EQ(records.size(), 1U);
+    EXPECT_FALSE(records[0].properties.isEnabled);
+    EXPECT_FALSE(records[0].properties.isAwaitingUserApproval);
+    EXPECT_EQ(records[0].pid, std::nullopt);
+}
+
+TEST(Registry, AnUnwritableLocationThrowsNamingTheFile) {
+    TemporaryFolder folder;
+    folder.write("blocker", "a regular file where a folder should be");
+    const Registry blocked(folder.file("blocker/registry.json"));
+    EXPECT_THROW(blocked.save({}), std::runtime_error);
+
+    // A folder in the registry's place cannot be replaced by a file.
+    const Registry registry(folder.file("registry.json"));
+    std::filesystem::create_directory(registry.path());
+    try {
+        registry.save({});
+        ADD_FAILURE() << "saving over a folder succeeded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find(registry.path()), std::string::npos);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.file("")),
+                            std::filesystem::directory_iterator()),
+              2); // no temporary file left behind
+}

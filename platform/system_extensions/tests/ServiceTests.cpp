@@ -1,0 +1,264 @@
+#include "platform/system_extensions/ExtensionProcess.hpp"
+#include "platform/system_extensions/Service.hpp"
+#include "platform/system_extensions/tests/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+using namespace vorla::system_extensions;
+
+namespace {
+
+const std::string identifier = "com.vorla.client.extension";
+const std::string sleeper = "#!/bin/bash\nexec -a \"$0\" sleep 600\n";
+const std::string stubborn = "#!/bin/bash\ntrap '' TERM\nexec -a \"$0\" sleep 600\n";
+
+// Writes down every answer as one line, in arrival order.
+class RecordingDelegate : public RequestDelegate {
+public:
+    ReplacementAction answer = ReplacementAction::replace;
+
+    ReplacementAction actionForReplacingExtension(const Request&, const Properties& existing,
+                                                  const Properties& replacement) override {
+        record("replace " + describe(existing) + " with " + describe(replacement));
+        return answer;
+    }
+    void requestNeedsUserApproval(const Request&) override { record("approval"); }
+    void didFinishWithResult(const Request&, RequestResult result) override {
+        record("finished " + std::to_string(static_cast<long>(result)));
+    }
+    void didFailWithError(const Request&, const Error& error) override {
+        record("failed " + error.domain + " " + std::to_string(error.code));
+    }
+    void foundProperties(const Request&, const std::vector<Properties>& properties) override {
+        std::string line = "properties";
+        for (const Properties& record : properties) {
+            line += " " + describe(record);
+        }
+        record(line);
+    }
+
+    // Waits until `count` answers have arrived and returns them.
+    std::vector<std::string> waitForAnswers(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        arrived_.wait_for(lock, 30s, [&] { return answers_.size() >= count; });
+        return answers_;
+    }
+
+private:
+    static std::string describe(const Properties& record) {
+        return record.bundleIdentifier + (record.isEnabled ? "+enabled" : "") +
+               (record.isAwaitingUserApproval ? "+awaiting" : "");
+    }
+    void record(std::string line) {
+        const std::lock_guard lock(mutex_);
+        answers_.push_back(std::move(line));
+        arrived_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<std::string> answers_;
+};
+
+bool isAlive(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+        return false;
+    }
+    return ::kill(pid, 0) == 0;
+}
+
+ServiceSettings settingsIn(const TemporaryFolder& folder) {
+    ServiceSettings settings;
+    settings.registryPath = folder.file("SystemExtensions/registry.json");
+    settings.extensionProgram = folder.file("com.vorla.client.extension");
+    return settings;
+}
+
+class ServiceTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    ServiceSettings settings = settingsIn(folder);
+    Registry registry{settings.registryPath};
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+    std::vector<pid_t> started;
+
+    void TearDown() override {
+        for (const RegistryRecord& record : registry.load()) {
+            if (record.pid) {
+                started.push_back(*record.pid);
+            }
+        }
+        for (const pid_t pid : started) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+    void installProgram(const std::string& script) {
+        folder.write("com.vorla.client.extension", script, std::filesystem::perms(0755));
+    }
+
+    // Submits requests of these kinds one after another and waits for `answers` answers.
+    std::vector<std::string> run(Service& service, std::vector<Request::Kind> kinds,
+                                 std::size_t answers) {
+        const vorla::dispatch::Queue queue("test.delegate");
+        for (const Request::Kind kind : kinds) {
+            auto request = kind == Request::Kind::properties
+                               ? Request::propertiesRequest(identifier, queue)
+                           : kind == Request::Kind::activation
+                               ? Request::activationRequest(identifier, queue)
+                               : Request::deactivationRequest(identifier, queue);
+            request->setDelegate(delegate);
+            service.submitRequest(std::move(request));
+        }
+        return delegate->waitForAnswers(answers);
+    }
+
+    pid_t recordedPid() {
+        const auto records = registry.load();
+        return records.size() == 1 && records[0].pid ? *records[0].pid : 0;
+    }
+};
+
+using Kind = Request::Kind;
+const std::string finished = "finished 0";
+const std::string domain = std::string(errorDomain);
+
+} // namespace
+
+TEST_F(ServiceTest, PropertiesListTheRegistryInFileOrder) {
+    registry.save({{{"b.other", true, false}, std::nullopt},
+                   {{identifier, false, true}, std::nullopt},
+                   {{identifier, false, false}, std::nullopt}});
+    Service service(settings);
+    EXPECT_EQ(run(service, {Kind::properties}, 1),
+              (std::vector<std::string>{"properties b.other+enabled " + identifier + "+awaiting " +
+                                        identifier}));
+}
+
+TEST_F(ServiceTest, ActivationStartsTheProgramAndDeactivationStopsIt) {
+    installProgram(sleeper);
+    Service service(settings);
+    EXPECT_EQ(run(service, {Kind::activation, Kind::properties}, 2),
+              (std::vector<std::string>{finished, "properties " + identifier + "+enabled"}));
+    const pid_t pid = recordedPid();
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(runsProgram(pid, settings.extensionProgram));
+
+    EXPECT_EQ(run(service, {Kind::deactivation}, 3).back(), finished);
+    EXPECT_FALSE(isAlive(pid));
+    EXPECT_TRUE(registry.load().empty());
+}
+
+TEST_F(ServiceTest, ReactivationAsksAndReplacesTheRunningCopy) {
+    installProgram(sleeper);
+    Service service(settings);
+    run(service, {Kind::activation}, 1);
+    const pid_t first = recordedPid();
+
+    const auto answers = run(service, {Kind::activation}, 3);
+    EXPECT_EQ(answers[1], "replace " + identifier + "+enabled with " + identifier + "+enabled");
+    EXPECT_EQ(answers[2], finished);
+    const pid_t second = recordedPid();
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(isAlive(first));
+    EXPECT_TRUE(isAlive(second));
+}
+
+TEST_F(ServiceTest, ADeclinedReplacementFailsAndKeepsTheRunningCopy) {
+    installProgram(sleeper);
+    Service service(settings);
+    run(service, {Kind::activation}, 1);
+    const pid_t pid = recordedPid();
+    delegate->answer = ReplacementAction::cancel;
+    EXPECT_EQ(run(service, {Kind::activation}, 3).back(), "failed " + domain + " 11");
+    EXPECT_EQ(recordedPid(), pid);
+    EXPECT_TRUE(isAlive(pid));
+}
+
+TEST_F(ServiceTest, ApprovalRequiredLeavesTheActivationPending) {
+    installProgram(sleeper);
+    settings.approvalRequired = true;
+    Service service(settings);
+    // The properties answer comes after everything the activation had to say.
+    EXPECT_EQ(run(service, {Kind::activation, Kind::properties}, 2),
+              (std::vector<std::string>{"approval", "properties " + identifier + "+awaiting"}));
+    EXPECT_EQ(recordedPid(), 0);
+}
+
+TEST_F(ServiceTest, AConfiguredFailureFailsEveryRequestAndChangesNothing) {
+    installProgram(sleeper);
+    registry.save({{{identifier, true, false}, std::nullopt}});
+    const std::string before = folder.read("SystemExtensions/registry.json");
+    settings.failureCode = 12;
+    Service service(settings);
+    const std::string failed = "failed " + domain + " 12";
+    EXPECT_EQ(run(service, {Kind::properties, Kind::activation, Kind::deactivation}, 3),
+              (std::vector<std::string>{failed, failed, failed}));
+    EXPECT_EQ(folder.read("SystemExtensions/registry.json"), before);
+}
+
+TEST_F(ServiceTest, FinishedRequestsReportTheConfiguredResult) {
+    installProgram(sleeper);
+    for (const long result : {1L, 7L}) {
+        settings.result = static_cast<RequestResult>(result);
+        Service service(settings);
+        delegate = std::make_shared<RecordingDelegate>();
+        const std::string expected = "finished " + std::to_string(result);
+        EXPECT_EQ(run(service, {Kind::activation, Kind::deactivation}, 2),
+                  (std::vector<std::string>{expected, expected}));
+    }
+}
+
+TEST_F(ServiceTest, AMissingProgramFailsAsNotFoundAndRecordsNothing) {
+    Service service(settings);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run(service, {Kind::activation}, 1),
+              (std::vector<std::string>{"failed " + domain + " 4"}));
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(settings.extensionProgram),
+              std::string::npos);
+    EXPECT_TRUE(registry.load().empty());
+}
+
+TEST_F(ServiceTest, AnUnwritableRegistryFailsTheActivation) {
+    installProgram(sleeper);
+    folder.write("blocker", "");
+    settings.registryPath = folder.file("blocker/registry.json");
+    Service service(settings);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run(service, {Kind::activation}, 1),
+              (std::vector<std::string>{"failed " + domain + " 1"}));
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("blocker/registry.json"),
+              std::string::npos);
+}
+
+TEST_F(ServiceTest, AStaleProcessIdOfAnotherProgramIsNeverSignalled) {
+    const pid_t unrelated =
+        startExtensionProcess(folder.write("unrelated", sleeper, std::filesystem::perms(0755)));
+    started.push_back(unrelated);
+    registry.save({{{identifier, true, false}, unrelated}});
+    Service service(settings);
+    EXPECT_EQ(run(service, {Kind::deactivation}, 1), (std::vector<std::string>{finished}));
+    EXPECT_TRUE(isAlive(unrelated));
+    EXPECT_TRUE(registry.load().empty());
+}
+
+TEST_F(ServiceTest, AnExtensionThatIgnoresTheStopIsKilledAfterTheGracePeriod) {
+    installProgram(stubborn);
+    settings.stopGracePeriod = 200ms;
+    Service service(settings);
+    run(service, {Kind::activation}, 1);
+    const pid_t pid = recordedPid();
+    std::this_thread::sleep_for(100ms); // let the script install its trap before it is stopped
+    EXPECT_EQ(run(service, {Kind::deactivation}, 2).back(), finished);
+    EXPECT_FALSE(isAlive(pid));
+}
