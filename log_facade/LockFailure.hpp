@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdlib>
+
+namespace vorla {
+
+// A lock primitive that fails leaves the process unable to trust its own state: stop at once.
+inline void stopOnLockFailure(int posixResult) {
+    if (posixResult != 0) {
+        std::abort();
+    }
+}
+
+} // namespace vorla
