@@ -1,0 +1,169 @@
+// Each figure is printed as a ratio against a baseline measured in the same run:
+//   rotation_line_ratio   FileRotationLogger::log per line / open-append-fsync-close-stat loop
+//   hub_enqueue_median_ns caller's cost of one SinkHub level call (median of many samples)
+//   gzip_ratio            gzipping a 5 MiB archive / `gzip -9` of the same file
+#include "sinks/ArchiveCompression.hpp"
+#include "sinks/FileRotationLogger.hpp"
+#include "sinks/SinkHub.hpp"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace vorla;
+using Clock = std::chrono::steady_clock;
+
+std::string scratchFolder() {
+    char pattern[] = "/tmp/vorla-bench-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+const std::string line(200, 'x');
+
+void baselineAppend(const std::string& path) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const std::string bytes = line + "\r\n";
+    benchmark::DoNotOptimize(::write(file, bytes.data(), bytes.size()));
+    ::fsync(file);
+    ::close(file);
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    benchmark::DoNotOptimize(status.st_size);
+}
+
+void BM_BaselineAppend(benchmark::State& state) {
+    const std::string folder = scratchFolder();
+    const std::string path = folder + "/plain.log";
+    std::ofstream(path).close();
+    for (auto _ : state) {
+        baselineAppend(path);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_BaselineAppend)->Iterations(2000);
+
+void BM_RotationLoggerLine(benchmark::State& state) {
+    const std::string folder = scratchFolder();
+    const auto logger = std::make_shared<FileRotationLogger>(
+        "bench", LogLevel::trace, nullptr, foundation::URL::fileURL(folder + "/audit.log"), "640",
+        RotationConfig{RotationConfig::SuffixExtension::numbering, 1 << 30, 5},
+        std::weak_ptr<FileRotationLoggerDelegate>(), false);
+    for (auto _ : state) {
+        logger->log(LogLevel::info, line);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_RotationLoggerLine)->Iterations(2000);
+
+// A sink whose writes cost nothing, so the figure is the caller's side alone.
+class NullSink final : public Loggerable {
+public:
+    NullSink() : Loggerable("bench.null", LogLevel::trace, nullptr) {}
+    void log(LogLevel, std::string_view) const override {}
+};
+
+double hubMedianNanoseconds() {
+    const SinkHub hub({std::make_shared<NullSink>()});
+    std::vector<double> samples;
+    constexpr int count = 20000;
+    samples.reserve(count);
+    for (int index = 0; index < count; ++index) {
+        const auto start = Clock::now();
+        hub.info([] { return std::string("42 lines dropped"); }, "", "handler", "client.cpp", 120);
+        samples.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+        if (index % 1000 == 999) {
+            hub.flush(10); // keep the queue short, as a real error log is
+        }
+    }
+    std::nth_element(samples.begin(), samples.begin() + count / 2, samples.end());
+    return samples[count / 2];
+}
+
+std::string archiveBytes() {
+    // Log-like text: repetitive structure with varying numbers, as audit lines are.
+    std::mt19937 random(7);
+    std::string bytes;
+    while (bytes.size() < 5 * 1024 * 1024) {
+        bytes += R"({"log":{"pid":)" + std::to_string(random() % 99999) +
+                 R"(,"exec_path":"/usr/bin/tool)" + std::to_string(random() % 50) +
+                 R"("},"timestamp":"2024-05-01T10:00:00.)" + std::to_string(random() % 1000) +
+                 "Z\"}\r\n";
+    }
+    bytes.resize(5 * 1024 * 1024);
+    return bytes;
+}
+
+template <typename Work> double bestSeconds(Work work) {
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        const auto start = Clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+
+void gzipComparison() {
+    const std::string folder = scratchFolder();
+    const std::string path = folder + "/archive";
+    const std::string bytes = archiveBytes();
+    std::ofstream(path, std::ios::binary) << bytes;
+    const std::string command = "gzip -9 -c " + path + " > " + path + ".gz";
+    const double gzipTool = bestSeconds([&] {
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "gzip failed\n");
+        }
+    });
+    const double ours = bestSeconds([&] {
+        const auto read = foundation::FileManager::defaultManager()->contentsOfFile(path);
+        const auto compressed = gzipCompress(read);
+        foundation::FileManager::defaultManager()->createFile(path + ".gzip", *compressed,
+                                                              std::nullopt);
+    });
+    std::printf("gzip_ratio %.3f (ours %.1f ms, gzip -9 %.1f ms; target <= 1.10)\n",
+                ours / gzipTool, ours * 1e3, gzipTool * 1e3);
+    std::filesystem::remove_all(folder);
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double baseline = times_["BM_BaselineAppend/iterations:2000"];
+        const double sink = times_["BM_RotationLoggerLine/iterations:2000"];
+        std::printf("rotation_line_ratio %.3f (target <= 1.10)\n", sink / baseline);
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double median = hubMedianNanoseconds();
+    std::printf("hub_enqueue_median_ns %.0f (ratio to 1 us budget %.3f; target < 1.0)\n", median,
+                median / 1000.0);
+    gzipComparison();
+    dispatch::drain();
+    return 0;
+}

@@ -1,0 +1,88 @@
+#include "platform/foundation/FileHandle.hpp"
+
+#include "platform/foundation/FoundationError.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace vorla::foundation {
+
+FileHandle FileHandle::forWritingTo(const URL& url) {
+    std::string path = url.toPath();
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
+        throwSystemError("could not open for writing", path);
+    }
+    return FileHandle(descriptor, std::move(path));
+}
+
+FileHandle::FileHandle(int descriptor, std::string path)
+    : descriptor_(descriptor), path_(std::move(path)) {}
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+        descriptor_ = std::exchange(other.descriptor_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+}
+
+std::uint64_t FileHandle::seekToEnd() {
+    const off_t offset = ::lseek(descriptor_, 0, SEEK_END);
+    if (offset < 0) {
+        throwSystemError("could not seek to the end of", path_);
+    }
+    return static_cast<std::uint64_t>(offset);
+}
+
+void FileHandle::truncate(std::uint64_t length) {
+    if (::ftruncate(descriptor_, static_cast<off_t>(length)) != 0) {
+        throwSystemError("could not truncate", path_);
+    }
+}
+
+void FileHandle::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError("could not write to", path_);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+void FileHandle::synchronize() {
+    if (::fsync(descriptor_) != 0) {
+        throwSystemError("could not synchronize", path_);
+    }
+}
+
+void FileHandle::close() {
+    if (descriptor_ < 0) {
+        return;
+    }
+    // The descriptor is gone after close() whatever it reports, so it is never closed twice.
+    const int result = ::close(std::exchange(descriptor_, -1));
+    if (result != 0 && errno != EINTR) {
+        throwSystemError("could not close", path_);
+    }
+}
+
+} // namespace vorla::foundation

@@ -1,0 +1,65 @@
+#include "platform/oslog/OSLog.hpp"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace vorla::oslog {
+namespace {
+
+// The mirror file is chosen once per process, before the first entry.
+const std::string mirrorPath = [] {
+    const std::string path = "/tmp/vorla-oslog-" + std::to_string(::getpid()) + ".log";
+    std::remove(path.c_str());
+    setenv("VORLA_OSLOG_FILE", path.c_str(), 1);
+    return path;
+}();
+
+std::vector<std::string> mirroredLines() {
+    std::ifstream file(mirrorPath);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(OSLogTest, MirrorLineEscapesTheText) {
+    EXPECT_EQ(mirrorLine(LogType::fault, "com.vorla.system", "vorla", "a\\b\r\nc\td %s"),
+              "fault\tcom.vorla.system\tvorla\ta\\\\b\\r\\nc\td %s\n");
+    EXPECT_EQ(toString(LogType::defaultType), "default");
+}
+
+TEST(OSLogTest, EntriesOfManyThreadsStayWholeLines) {
+    const Log log("com.vorla.test", "threads");
+    const Log copy = log;
+    EXPECT_EQ(copy.subsystem(), "com.vorla.test");
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([&, thread] {
+            for (int line = 0; line < 200; ++line) {
+                copy.write(LogType::info,
+                           std::string(300, static_cast<char>('a' + thread)) + "\n%n%s");
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    const auto lines = mirroredLines();
+    ASSERT_EQ(lines.size(), 800U);
+    for (const auto& line : lines) {
+        const auto text = line.substr(line.rfind('\t') + 1);
+        ASSERT_EQ(text.size(), 300U + 6U) << line;
+        EXPECT_EQ(text.find_first_not_of(text.front()), 300U);
+        EXPECT_EQ(text.substr(300), "\\n%n%s");
+        EXPECT_EQ(line.substr(0, line.find('\t')), "info");
+    }
+}
+
+} // namespace
+} // namespace vorla::oslog

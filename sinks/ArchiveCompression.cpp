@@ -1,0 +1,120 @@
+#include "sinks/ArchiveCompression.hpp"
+
+#include "platform/dispatch/Dispatch.hpp"
+
+#include <algorithm>
+#include <zlib.h>
+
+namespace vorla {
+
+std::optional<std::string> gzipCompress(std::string_view bytes) {
+    constexpr int level = 9;
+    constexpr int gzipWindowBits = 31;
+    constexpr int memoryLevel = 9;
+    // zlib counts input in 32 bits: a large archive is fed in slices.
+    constexpr std::size_t sliceSize = std::size_t{1} << 30;
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, gzipWindowBits, memoryLevel, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
+        return std::nullopt;
+    }
+    std::string compressed;
+    compressed.reserve(
+        deflateBound(&stream, static_cast<uLong>(std::min(bytes.size(), sliceSize))));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    std::size_t remaining = bytes.size();
+    char buffer[1 << 16];
+    int flush = Z_NO_FLUSH;
+    bool failed = false;
+    while (flush != Z_FINISH && !failed) {
+        const std::size_t slice = std::min(remaining, sliceSize);
+        stream.avail_in = static_cast<uInt>(slice);
+        remaining -= slice;
+        flush = remaining == 0 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            if (deflate(&stream, flush) == Z_STREAM_ERROR) {
+                failed = true;
+                break;
+            }
+            compressed.append(buffer, sizeof buffer - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    if (failed) {
+        return std::nullopt;
+    }
+    return compressed;
+}
+
+std::string compressedFilePath(std::string_view basePath, foundation::Date now, unsigned attempt) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
+    std::string path = std::string(basePath) + "." + std::to_string(seconds);
+    if (attempt > 0) {
+        path += "_" + std::to_string(attempt);
+    }
+    return path + ".gzip";
+}
+
+struct CompressionChain::Task {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool claimed = false;
+    bool done = false;
+    std::function<void()> work;
+
+    // Runs the work unless another thread has claimed it; returns whether it ran here.
+    bool runIfUnclaimed() {
+        std::function<void()> mine;
+        {
+            const std::lock_guard lock(mutex);
+            if (claimed) {
+                return false;
+            }
+            claimed = true;
+            // The work holds its sink, which holds this chain: let go of it once taken.
+            mine = std::move(work);
+            work = nullptr;
+        }
+        try {
+            mine();
+        } catch (...) {
+            // A failed compression leaves its archive in place; the chain must go on.
+        }
+        mine = nullptr;
+        const std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+        return true;
+    }
+
+    void waitUntilDone() {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [this] { return done; });
+    }
+};
+
+void CompressionChain::start(std::function<void()> task) {
+    auto next = std::make_shared<Task>();
+    next->work = std::move(task);
+    {
+        const std::lock_guard lock(mutex_);
+        latest_ = next;
+    }
+    dispatch::runTask([next] { next->runIfUnclaimed(); });
+}
+
+void CompressionChain::waitForPrevious() {
+    std::shared_ptr<Task> previous;
+    {
+        const std::lock_guard lock(mutex_);
+        previous = latest_;
+    }
+    if (previous && !previous->runIfUnclaimed()) {
+        previous->waitUntilDone();
+    }
+}
+
+} // namespace vorla

@@ -1,0 +1,268 @@
+#include "sinks/FileLoggerable.hpp"
+
+#include "platform/foundation/FoundationError.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+namespace vorla {
+
+namespace {
+
+constexpr std::uint16_t permissionLimit = 0777;
+
+// Lines held back in force mode are capped, so a log that stays unwritable cannot exhaust
+// the memory of the process; beyond the cap the oldest held lines give way.
+constexpr std::size_t pendingLimit = 8 * 1024 * 1024;
+
+// An optional "+" or "-", then octal digits only; the value fits 16 bits and a "-" is only
+// accepted before zero.
+std::optional<std::uint16_t> parseOctal(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.find_first_not_of("01234567") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::uint16_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 8);
+    if (error != std::errc() || end != text.data() + text.size() || (negative && value != 0)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void printLine(const std::string& message) {
+    std::fprintf(stdout, "%s\n", message.c_str());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+// Lines of force mode that could not be written yet, oldest first, as the bytes to write.
+struct FileLoggerable::PendingLines {
+    std::mutex mutex;
+    std::string bytes;
+
+    std::string take() {
+        const std::lock_guard lock(mutex);
+        return std::exchange(bytes, {});
+    }
+
+    void keep(std::string unwritten) {
+        if (unwritten.size() > pendingLimit) {
+            const auto cut = unwritten.find("\r\n", unwritten.size() - pendingLimit);
+            unwritten.erase(0, cut == std::string::npos ? unwritten.size() : cut + 2);
+        }
+        const std::lock_guard lock(mutex);
+        bytes = std::move(unwritten);
+    }
+};
+
+FileLoggerable::FileLoggerable(std::string label, LogLevel logLevel,
+                               std::shared_ptr<const LogFormattable> logFormat,
+                               foundation::URL fileURL, std::string filePermission,
+                               std::shared_ptr<const foundation::FileManager> fileManager)
+    : Loggerable(std::move(label), logLevel, std::move(logFormat)), fileURL_(std::move(fileURL)),
+      filePermission_(std::move(filePermission)),
+      fileManager_(fileManager ? std::move(fileManager)
+                               : foundation::FileManager::defaultManager()),
+      pendingLines_(std::make_shared<PendingLines>()) {
+    if (fileURL_.hasDirectoryPath()) {
+        throw FileError::isNotFile(fileURL_);
+    }
+    checkFilePermission();
+    openFile();
+}
+
+void FileLoggerable::checkFilePermission() const {
+    const auto value = parseOctal(filePermission_);
+    if (!value || *value > permissionLimit) {
+        throw FileError::invalidPermission(fileURL_, filePermission_);
+    }
+}
+
+std::uint16_t FileLoggerable::permissionBits() const {
+    return parseOctal(filePermission_).value_or(0);
+}
+
+void FileLoggerable::openFile() const {
+    const foundation::URL folder = fileURL_.deletingLastPathComponent();
+    try {
+        fileManager_->createDirectory(folder);
+    } catch (const foundation::FoundationError&) {
+        throw FileError::creatingDirectoryFailed(folder);
+    }
+    const std::string path = fileURL_.toPath();
+    if (!fileManager_->fileExists(path)) {
+        try {
+            // Never replace: a file that appeared meanwhile keeps its lines.
+            fileManager_->createFile(path, "", permissionBits(), false);
+        } catch (const foundation::FoundationError& error) {
+            if (error.code() != EEXIST) {
+                throw FileError::creatingFileFailed(fileURL_);
+            }
+        }
+    }
+    try {
+        std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
+        syncAndClose(handle, FlushMode::always);
+    } catch (const foundation::FoundationError&) {
+        throw FileError::openingForWritingFailed(fileURL_);
+    }
+}
+
+std::optional<foundation::FileHandle>
+FileLoggerable::openAtEnd(FileWritingErrorHandlingMode writeMode, std::uint64_t& offset,
+                          std::string& failure) const {
+    std::optional<foundation::FileHandle> handle;
+    try {
+        handle = fileManager_->openForWriting(fileURL_);
+        offset = handle->seekToEnd();
+        return handle;
+    } catch (const foundation::FoundationError& error) {
+        syncAndClose(handle, FlushMode::manual);
+        failure = error.what();
+        if (writeMode != FileWritingErrorHandlingMode::force || error.code() != ENOENT) {
+            return std::nullopt;
+        }
+    }
+    // The log file was removed or moved away under the sink: start a new one.
+    try {
+        openFile();
+        handle = fileManager_->openForWriting(fileURL_);
+        offset = handle->seekToEnd();
+        return handle;
+    } catch (const std::exception& error) {
+        syncAndClose(handle, FlushMode::manual);
+        failure = error.what();
+        return std::nullopt;
+    }
+}
+
+void FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
+                                FileWritingErrorHandlingMode writeMode) const {
+    const bool force = writeMode == FileWritingErrorHandlingMode::force;
+    std::string bytes = force ? pendingLines_->take() : std::string();
+    bytes.append(line);
+    bytes.append("\r\n");
+
+    std::uint64_t offset = 0;
+    std::string failure;
+    std::optional<foundation::FileHandle> handle = openAtEnd(writeMode, offset, failure);
+    if (!handle) {
+        printAppendMessage(failure);
+        if (force) {
+            pendingLines_->keep(std::move(bytes));
+        }
+        return;
+    }
+    try {
+        handle->write(bytes);
+    } catch (const foundation::FoundationError& error) {
+        // Undo a partial write so that a retry does not leave half a line behind.
+        try {
+            handle->truncate(offset);
+        } catch (const foundation::FoundationError&) {
+        }
+        if (writeMode != FileWritingErrorHandlingMode::assert) {
+            printAppendMessage(error.what());
+        }
+        if (force) {
+            pendingLines_->keep(std::move(bytes));
+        }
+    }
+    syncAndClose(handle, flushMode);
+}
+
+void FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
+                                  FlushMode flushMode) const {
+    if (!handle) {
+        return;
+    }
+    if (flushMode == FlushMode::always) {
+        try {
+            handle->synchronize();
+        } catch (const foundation::FoundationError&) {
+        }
+    }
+    try {
+        handle->close();
+    } catch (const foundation::FoundationError&) {
+    }
+    handle.reset();
+}
+
+void FileLoggerable::printAppendMessage(std::string_view description) const {
+    printLine("error in appending data in a file, error: " + std::string(description) +
+              ", file: " + fileURL_.description());
+}
+
+DeleteResult FileLoggerable::removeNow(const foundation::URL& url) const {
+    try {
+        fileManager_->removeItem(url.toPath());
+        return url;
+    } catch (const foundation::FoundationError&) {
+        return FileError::deletingFailed(url);
+    }
+}
+
+DeleteResult FileLoggerable::deleteFile(const foundation::URL& url) const {
+    std::optional<DeleteResult> result;
+    queue().sync([&] { result = removeNow(url); });
+    return std::move(*result);
+}
+
+void FileLoggerable::deleteFile(const foundation::URL& url,
+                                std::function<void(DeleteResult)> completion) const {
+    auto self = std::static_pointer_cast<const FileLoggerable>(shared_from_this());
+    queue().async(
+        [self, url, completion = std::move(completion)] { completion(self->removeNow(url)); });
+}
+
+std::future<foundation::URL> FileLoggerable::deleteFileAsync(const foundation::URL& url) const {
+    auto promise = std::make_shared<std::promise<foundation::URL>>();
+    auto future = promise->get_future();
+    deleteFile(url, [promise](DeleteResult result) {
+        if (auto* removed = std::get_if<foundation::URL>(&result)) {
+            promise->set_value(std::move(*removed));
+        } else {
+            promise->set_exception(std::make_exception_ptr(std::get<FileError>(result)));
+        }
+    });
+    return future;
+}
+
+void FileLoggerable::flushNow(const foundation::URL& url) const {
+    try {
+        std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(url);
+        syncAndClose(handle, FlushMode::always);
+    } catch (const foundation::FoundationError&) {
+    }
+}
+
+void FileLoggerable::flush(const foundation::URL& url) const {
+    queue().sync([&] { flushNow(url); });
+}
+
+void FileLoggerable::flush(const foundation::URL& url, std::function<void()> completion) const {
+    auto self = std::static_pointer_cast<const FileLoggerable>(shared_from_this());
+    queue().async([self, url, completion = std::move(completion)] {
+        self->flushNow(url);
+        completion();
+    });
+}
+
+std::future<void> FileLoggerable::flushAsync(const foundation::URL& url) const {
+    auto promise = std::make_shared<std::promise<void>>();
+    auto future = promise->get_future();
+    flush(url, [promise] { promise->set_value(); });
+    return future;
+}
+
+} // namespace vorla

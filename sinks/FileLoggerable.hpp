@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/foundation/FileHandle.hpp"
+#include "platform/foundation/FileManager.hpp"
+#include "platform/foundation/URL.hpp"
+#include "sinks/FileError.hpp"
+#include "sinks/FileWritingErrorHandlingMode.hpp"
+#include "sinks/FlushMode.hpp"
+#include "sinks/Loggerable.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace vorla {
+
+// The outcome of deleting a file: its URL, or the error.
+using DeleteResult = std::variant<foundation::URL, FileError>;
+
+// A sink that owns a log file. Nothing stays open between lines: every line opens the file,
+// appends at its end, synchronises according to the flush mode and closes it again, so a line
+// for which log() has returned in `always` mode is on storage.
+class FileLoggerable : public Loggerable {
+public:
+    using Loggerable::flush;
+
+    const foundation::URL& fileURL() const { return fileURL_; }
+    // Octal digits: the permission bits of a newly created log file.
+    const std::string& filePermission() const { return filePermission_; }
+
+    // Throws invalidPermission unless the permission text is octal and at most 777.
+    void checkFilePermission() const;
+    // The permission text as a number; only valid after checkFilePermission succeeded.
+    std::uint16_t permissionBits() const;
+    // Creates the folder chain and the empty file (with permissionBits) when missing, then
+    // checks that the file opens for writing. An existing file is left as it is.
+    void openFile() const;
+    // Appends the line and CR LF; never throws. Failures print the append message (see
+    // FileWritingErrorHandlingMode for what happens to the line).
+    void appendLine(std::string_view line, FlushMode flushMode,
+                    FileWritingErrorHandlingMode writeMode) const;
+    // Synchronises (in `always` mode) and closes the handle, ignoring errors of both.
+    void syncAndClose(std::optional<foundation::FileHandle>& handle, FlushMode flushMode) const;
+
+    // Removes the item, waiting on the sink's queue; never call it from that queue's own work.
+    DeleteResult deleteFile(const foundation::URL& url) const;
+    // Removes the item on the sink's queue and then calls the completion there.
+    void deleteFile(const foundation::URL& url, std::function<void(DeleteResult)> completion) const;
+    // Removes the item on the sink's queue; the future yields the URL or throws the FileError.
+    std::future<foundation::URL> deleteFileAsync(const foundation::URL& url) const;
+
+    // Opens the file and synchronises it to storage, waiting on the sink's queue; every error
+    // is ignored.
+    void flush(const foundation::URL& url) const;
+    void flush(const foundation::URL& url, std::function<void()> completion) const;
+    std::future<void> flushAsync(const foundation::URL& url) const;
+
+protected:
+    // Refuses a directory URL and a bad permission text, then opens the file (throws FileError).
+    FileLoggerable(std::string label, LogLevel logLevel,
+                   std::shared_ptr<const LogFormattable> logFormat, foundation::URL fileURL,
+                   std::string filePermission,
+                   std::shared_ptr<const foundation::FileManager> fileManager);
+
+    const foundation::FileManager& fileManager() const { return *fileManager_; }
+
+private:
+    struct PendingLines;
+
+    DeleteResult removeNow(const foundation::URL& url) const;
+    void flushNow(const foundation::URL& url) const;
+    // Opens the log file at its end; in force mode a missing file is created again first.
+    std::optional<foundation::FileHandle> openAtEnd(FileWritingErrorHandlingMode writeMode,
+                                                    std::uint64_t& offset,
+                                                    std::string& failure) const;
+    void printAppendMessage(std::string_view description) const;
+
+    foundation::URL fileURL_;
+    std::string filePermission_;
+    std::shared_ptr<const foundation::FileManager> fileManager_;
+    std::shared_ptr<PendingLines> pendingLines_;
+};
+
+} // namespace vorla

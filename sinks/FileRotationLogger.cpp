@@ -1,0 +1,204 @@
+#include "sinks/FileRotationLogger.hpp"
+
+#include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/UUID.hpp"
+#include "sinks/ArchiveListing.hpp"
+#include "sinks/ArchiveRetention.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+namespace vorla {
+
+namespace {
+
+// Enough attempts for any number of archives that one second can produce.
+constexpr unsigned maxNameAttempts = 10000;
+
+void printLine(const std::string& message) {
+    std::fprintf(stdout, "%s\n", message.c_str());
+    std::fflush(stdout);
+}
+
+foundation::DateFormatter archiveDateFormat() {
+    foundation::DateFormatter format;
+    format.setLocale("en_US_POSIX");
+    format.setDateFormat("yyyyMMdd'T'HHmmssZZZZZ");
+    format.setTimeZone("UTC");
+    return format;
+}
+
+} // namespace
+
+FileRotationLogger::FileRotationLogger(std::string label, LogLevel logLevel,
+                                       std::shared_ptr<const LogFormattable> logFormat,
+                                       foundation::URL fileURL, std::string filePermission,
+                                       RotationConfig rotationConfig,
+                                       std::weak_ptr<FileRotationLoggerDelegate> delegate,
+                                       bool compressArchived,
+                                       std::shared_ptr<const foundation::FileManager> fileManager)
+    : FileLoggerable(std::move(label), logLevel, std::move(logFormat), std::move(fileURL),
+                     std::move(filePermission), std::move(fileManager)),
+      compressArchived_(compressArchived), rotationConfig_(rotationConfig),
+      delegate_(std::move(delegate)), dateFormat_(archiveDateFormat()),
+      compressions_(std::make_shared<CompressionChain>()) {}
+
+void FileRotationLogger::log(LogLevel, std::string_view string) const {
+    appendLine(string, FlushMode::always, FileWritingErrorHandlingMode::force);
+    rotateIfNeeded();
+}
+
+void FileRotationLogger::rotateIfNeeded() const {
+    try {
+        if (fileManager().attributesOfItem(fileURL().toPath()).size <=
+            rotationConfig_.maxFileSize) {
+            return;
+        }
+    } catch (const foundation::FoundationError&) {
+        return;
+    }
+    // Renumbering must not move an archive that is still being compressed.
+    compressions_->waitForPrevious();
+    shiftNumberedArchives();
+    const auto archive = archiveCurrentFile();
+    pruneArchives(rotationConfig_.maxArchivedFilesCount);
+    if (archive && compressArchived_ && fileManager().fileExists(archive->toPath())) {
+        startCompression(*archive);
+    }
+    try {
+        openFile();
+    } catch (const FileError& error) {
+        printLine("error in openFile while rotating, error: " + error.errorDescription());
+    }
+}
+
+void FileRotationLogger::shiftNumberedArchives() const {
+    if (rotationConfig_.suffixExtension != RotationConfig::SuffixExtension::numbering) {
+        return;
+    }
+    const auto archives = ascArchivedFileURLs(fileManager(), fileURL(), isArchiveOf);
+    // The oldest gets the highest number, the newest 2: <log>.1 is kept for the new archive.
+    std::size_t number = archives.size() + 1;
+    for (const ArchiveEntry& entry : archives) {
+        const foundation::URL shifted =
+            entry.url.deletingPathExtension().appendingPathExtension(std::to_string(number--));
+        if (fileManager().fileExists(shifted.toPath())) {
+            continue;
+        }
+        try {
+            fileManager().moveItem(entry.url, shifted);
+        } catch (const foundation::FoundationError& error) {
+            printLine(std::string("error in rotating old archive files, error: ") + error.what());
+            return;
+        }
+    }
+}
+
+foundation::URL FileRotationLogger::nextArchiveURL() const {
+    if (rotationConfig_.suffixExtension == RotationConfig::SuffixExtension::numbering) {
+        return fileURL().appendingPathExtension("1");
+    }
+    return fileURL().appendingPathExtension(dateFormat_.string(std::chrono::system_clock::now()) +
+                                            "_" + foundation::UUID().uuidString());
+}
+
+std::optional<foundation::URL> FileRotationLogger::archiveCurrentFile() const {
+    foundation::URL archive = nextArchiveURL();
+    try {
+        fileManager().moveItem(fileURL(), archive);
+    } catch (const foundation::FoundationError& error) {
+        printLine(std::string("error in archiving the target file, error: ") + error.what());
+        return std::nullopt;
+    }
+    if (const auto receiver = delegate()) {
+        receiver->onArchived(*this, fileURL(), archive);
+    }
+    return archive;
+}
+
+void FileRotationLogger::pruneArchives(std::size_t maxCount) const {
+    const auto records =
+        ascArchivedFileURLs(fileManager(), fileURL(), [](const auto& log, const auto& candidate) {
+            return isArchiveOf(log, candidate) || isCompressedArchiveOf(log, candidate);
+        });
+    for (const ArchiveEntry& entry : surplusArchives(records, maxCount, compressArchived_)) {
+        try {
+            fileManager().removeItem(entry.url.toPath());
+        } catch (const foundation::FoundationError& error) {
+            printLine(std::string("error in removing extra archived files, error: ") +
+                      error.what());
+            return;
+        }
+        if (const auto receiver = delegate()) {
+            if (entry.compressed) {
+                receiver->onCompressedArchiveRemoved(*this, entry.url);
+            } else {
+                receiver->onArchiveRemoved(*this, entry.url);
+            }
+        }
+    }
+}
+
+void FileRotationLogger::startCompression(const foundation::URL& archive) const {
+    auto self = std::static_pointer_cast<const FileRotationLogger>(
+        std::const_pointer_cast<const Loggerable>(weak_from_this().lock()));
+    if (!self) {
+        // No owner can keep the sink alive for a background task: compress right here.
+        gzipArchive(archive);
+        return;
+    }
+    compressions_->start([self = std::move(self), archive] { self->gzipArchive(archive); });
+}
+
+void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
+    const std::string archivePath = archive.toPath();
+    try {
+        const auto attributes = fileManager().attributesOfItem(archivePath);
+        const auto compressed = gzipCompress(fileManager().contentsOfFile(archivePath));
+        if (!compressed) {
+            return;
+        }
+        const std::string basePath = archive.deletingPathExtension().toPath();
+        const auto now = std::chrono::system_clock::now();
+        std::string gzipPath;
+        for (unsigned attempt = 0; gzipPath.empty() && attempt < maxNameAttempts; ++attempt) {
+            const std::string candidate = compressedFilePath(basePath, now, attempt);
+            try {
+                // The archive's own permission bits: a gzip file must not be more readable
+                // than the log it holds.
+                fileManager().createFile(candidate, *compressed, attributes.posixPermissions,
+                                         false);
+                gzipPath = candidate;
+            } catch (const foundation::FoundationError& error) {
+                if (error.code() != EEXIST) {
+                    return;
+                }
+            }
+        }
+        if (gzipPath.empty()) {
+            return;
+        }
+        // Retention orders records by age: the gzip file keeps the age of its archive.
+        try {
+            fileManager().setModificationDate(gzipPath, attributes.modificationDate);
+        } catch (const foundation::FoundationError&) {
+        }
+        try {
+            fileManager().removeItem(archivePath);
+        } catch (const foundation::FoundationError&) {
+            // Keep the records single: the archive stays, its copy goes.
+            fileManager().removeItem(gzipPath);
+            return;
+        }
+        if (const auto receiver = delegate()) {
+            receiver->onArchiveCompressed(*this, archive,
+                                          foundation::URL::fileURL(gzipPath, false));
+        }
+    } catch (const foundation::FoundationError&) {
+        // Compression failures are silent: the archive stays, to be pruned like any other.
+    }
+}
+
+} // namespace vorla

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/foundation/DateFormatter.hpp"
+#include "sinks/ArchiveCompression.hpp"
+#include "sinks/FileLoggerable.hpp"
+#include "sinks/FileRotationLoggerDelegate.hpp"
+#include "sinks/RotationConfig.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorla {
+
+// A file sink that rotates by size. After every line it reads the log file's size; once the
+// file is larger than maxFileSize it is moved to an archive name (<log>.1 with older archives
+// renumbered, or <log>.<time>_<uuid>), the oldest records beyond maxArchivedFilesCount are
+// removed, the archive is optionally gzipped in the background (<log>.<seconds>.gzip), and a
+// new empty log file is started. Every step that succeeds is reported to the delegate.
+//
+// Create it with std::make_shared: the compression task keeps the sink alive. log() must not
+// run twice at once for one sink.
+class FileRotationLogger final : public FileLoggerable {
+public:
+    // Throws FileError: isNotFile, invalidPermission, then the failures of openFile(). The
+    // delegate is held weakly. The file manager is for tests that make one operation fail.
+    FileRotationLogger(std::string label, LogLevel logLevel,
+                       std::shared_ptr<const LogFormattable> logFormat, foundation::URL fileURL,
+                       std::string filePermission, RotationConfig rotationConfig,
+                       std::weak_ptr<FileRotationLoggerDelegate> delegate, bool compressArchived,
+                       std::shared_ptr<const foundation::FileManager> fileManager = nullptr);
+
+    bool compressArchived() const { return compressArchived_; }
+
+    // Appends the line with CR LF, synchronised to storage, then rotates when needed. Never
+    // throws; failures print one line to standard output and logging goes on.
+    void log(LogLevel level, std::string_view string) const override;
+
+private:
+    void rotateIfNeeded() const;
+    void shiftNumberedArchives() const;
+    std::optional<foundation::URL> archiveCurrentFile() const;
+    void pruneArchives(std::size_t maxCount) const;
+    void startCompression(const foundation::URL& archive) const;
+    void gzipArchive(const foundation::URL& archive) const;
+    foundation::URL nextArchiveURL() const;
+    std::shared_ptr<FileRotationLoggerDelegate> delegate() const { return delegate_.lock(); }
+
+    bool compressArchived_;
+    RotationConfig rotationConfig_;
+    std::weak_ptr<FileRotationLoggerDelegate> delegate_;
+    foundation::DateFormatter dateFormat_;
+    std::shared_ptr<CompressionChain> compressions_;
+};
+
+} // namespace vorla

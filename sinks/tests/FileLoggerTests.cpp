@@ -1,0 +1,149 @@
+#include "SinkTestSupport.hpp"
+#include "sinks/FileLogger.hpp"
+
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace vorla {
+namespace {
+
+using testing::FailingFileManager;
+using testing::readFile;
+using testing::TemporaryFolder;
+
+std::shared_ptr<FileLogger>
+makeLogger(const std::string& path, const std::string& permission,
+           FileWritingErrorHandlingMode mode = FileWritingErrorHandlingMode::print,
+           std::shared_ptr<const foundation::FileManager> files = {}) {
+    return std::make_shared<FileLogger>("com.vorla.test", LogLevel::trace, nullptr,
+                                        foundation::URL::fileURL(path), permission,
+                                        FlushMode::always, mode, std::move(files));
+}
+
+FileError creationError(const std::string& path, const std::string& permission) {
+    try {
+        makeLogger(path, permission);
+    } catch (const FileError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "created " << path << " with " << permission;
+    return FileError::creatingFileFailed(foundation::URL::fileURL(path));
+}
+
+TEST(FileLoggerTest, PermissionTexts) {
+    const TemporaryFolder folder;
+    for (const char* good : {"640", "0640", "+640", "777", "0", "-0", "000000640"}) {
+        EXPECT_NO_THROW(makeLogger(folder.path(std::string("ok") + good), good)) << good;
+    }
+    for (const char* bad : {"", "8", "1000", "64 0", "-1", "0o640", "rw-r-----", "200000"}) {
+        const std::string path = folder.path("bad.log");
+        const FileError error = creationError(path, bad);
+        EXPECT_EQ(error.kind(), FileError::Kind::invalidPermission) << bad;
+        EXPECT_EQ(error.errorDescription(),
+                  "invalid file permission. file: file://" + path + ", permission: " + bad);
+        EXPECT_STREQ(error.what(), error.errorDescription().c_str());
+        EXPECT_FALSE(std::filesystem::exists(path)) << bad;
+    }
+}
+
+TEST(FileLoggerTest, CreationFailuresInStepOrder) {
+    const TemporaryFolder folder;
+    const FileError directory = creationError(folder.path("dir/"), "bad");
+    EXPECT_EQ(directory.kind(), FileError::Kind::isNotFile);
+    EXPECT_EQ(directory.errorDescription(), "file://" + folder.path("dir/") + " is not a file");
+
+    testing::TemporaryFolder spaced;
+    std::filesystem::create_directory(spaced.path("a b"));
+    std::ofstream(spaced.path("a b/plain")) << "x";
+    const FileError blocked = creationError(spaced.path("a b/plain/x.log"), "640");
+    EXPECT_EQ(blocked.kind(), FileError::Kind::creatingDirectoryFailed);
+    EXPECT_EQ(blocked.errorDescription(),
+              "failed to create a directory: file://" + spaced.path("a%20b/plain/"));
+}
+
+TEST(FileLoggerTest, CreatesTheFolderChainAndTheFileWithItsBits) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("a/b/c/x.log");
+    const auto logger = makeLogger(path, "640");
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640U);
+    EXPECT_EQ(status.st_size, 0);
+}
+
+TEST(FileLoggerTest, AnExistingFileKeepsContentsAndBits) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("x.log");
+    std::ofstream(path) << "x";
+    ::chmod(path.c_str(), 0600);
+    const auto logger = makeLogger(path, "644");
+    EXPECT_EQ(readFile(path), "x");
+    logger->log(LogLevel::info, "abc");
+    logger->log(LogLevel::info, "");
+    EXPECT_EQ(readFile(path), "xabc\r\n\r\n");
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0600U);
+}
+
+TEST(FileLoggerTest, ARemovedFileIsReportedAndNotRecreatedInPrintMode) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("x.log");
+    const auto logger = makeLogger(path, "640");
+    std::filesystem::remove(path);
+    ::testing::internal::CaptureStdout();
+    logger->log(LogLevel::info, "lost");
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(printed.starts_with("error in appending data in a file, error: ")) << printed;
+    EXPECT_TRUE(printed.ends_with(", file: file://" + path + "\n")) << printed;
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(FileLoggerTest, ForceModeKeepsLinesUntilTheyCanBeWritten) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("x.log");
+    auto files = std::make_shared<FailingFileManager>();
+    const auto logger = makeLogger(path, "640", FileWritingErrorHandlingMode::force, files);
+    files->failOpen = testing::failTimes("x.log", 2);
+    ::testing::internal::CaptureStdout();
+    logger->log(LogLevel::info, "one");
+    logger->log(LogLevel::info, "two");
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(readFile(path), "");
+    logger->log(LogLevel::info, "three");
+    EXPECT_EQ(readFile(path), "one\r\ntwo\r\nthree\r\n");
+
+    std::filesystem::remove(path);
+    logger->log(LogLevel::info, "four");
+    EXPECT_EQ(readFile(path), "four\r\n");
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0640U);
+}
+
+TEST(FileLoggerTest, DeleteAndFlushHelpers) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("x.log");
+    const auto logger = makeLogger(path, "640");
+    const auto url = logger->fileURL();
+
+    EXPECT_EQ(std::get<foundation::URL>(logger->deleteFile(url)), url);
+    EXPECT_EQ(std::get<FileError>(logger->deleteFile(url)), FileError::deletingFailed(url));
+    EXPECT_THROW(logger->deleteFileAsync(url).get(), FileError);
+    std::promise<DeleteResult> result;
+    logger->deleteFile(url, [&](DeleteResult outcome) { result.set_value(std::move(outcome)); });
+    EXPECT_EQ(std::get<FileError>(result.get_future().get()).errorDescription(),
+              "failed to delete a file: file://" + path);
+
+    logger->flush(url);
+    logger->flushAsync(url).get();
+    std::promise<void> flushed;
+    logger->flush(url, [&] { flushed.set_value(); });
+    flushed.get_future().get();
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+} // namespace
+} // namespace vorla

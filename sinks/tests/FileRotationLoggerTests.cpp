@@ -1,0 +1,415 @@
+#include "SinkTestSupport.hpp"
+#include "platform/dispatch/Dispatch.hpp"
+#include "sinks/FileRotationLogger.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <zlib.h>
+
+namespace vorla {
+namespace {
+
+using foundation::URL;
+using testing::FailingFileManager;
+using testing::failTimes;
+using testing::readFile;
+using testing::TemporaryFolder;
+using Suffix = RotationConfig::SuffixExtension;
+
+// The file name as the expectations write it: "audit.log" shortened to "log".
+std::string shortName(const URL& url) {
+    const std::string name = url.lastPathComponent();
+    return name.starts_with("audit.log") ? "log" + name.substr(9) : name;
+}
+
+// Names every call with the short file names only, so expectations read like the folder.
+class RecordingDelegate final : public FileRotationLoggerDelegate {
+public:
+    void onArchived(const FileRotationLogger&, const URL& file, const URL& archive) override {
+        record("archived " + shortName(file) + " " + shortName(archive));
+    }
+    void onArchiveRemoved(const FileRotationLogger&, const URL& archive) override {
+        record("removed " + shortName(archive));
+    }
+    void onArchiveCompressed(const FileRotationLogger&, const URL& archive,
+                             const URL& gzip) override {
+        record("compressed " + shortName(archive) + " " + shortName(gzip));
+    }
+    void onCompressedArchiveRemoved(const FileRotationLogger&, const URL& gzip) override {
+        record("gzip removed " + shortName(gzip));
+    }
+    std::vector<std::string> calls() const {
+        const std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    void record(std::string call) {
+        const std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+std::string gunzip(const std::string& compressed) {
+    z_stream stream{};
+    EXPECT_EQ(inflateInit2(&stream, 31), Z_OK);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    std::string restored;
+    char buffer[1 << 14];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        status = inflate(&stream, Z_NO_FLUSH);
+        restored.append(buffer, sizeof buffer - stream.avail_out);
+    }
+    EXPECT_EQ(status, Z_STREAM_END);
+    EXPECT_EQ(stream.avail_in, 0U) << "one gzip member only";
+    inflateEnd(&stream);
+    return restored;
+}
+
+class RotationTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FileRotationLogger> makeLogger(RotationConfig config, bool compress,
+                                                   const std::string& name = "audit.log") {
+        return std::make_shared<FileRotationLogger>("com.vorla.audit", LogLevel::trace, nullptr,
+                                                    URL::fileURL(folder_.path(name)), "640", config,
+                                                    delegate_, compress, files_);
+    }
+    // Files of the folder, sorted, with the log's own name shortened to "log".
+    std::vector<std::string> names() const {
+        std::vector<std::string> result;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+            std::string name = entry.path().filename().string();
+            if (name.starts_with("audit.log")) {
+                name = "log" + name.substr(9);
+            }
+            result.push_back(name);
+        }
+        std::sort(result.begin(), result.end());
+        return result;
+    }
+    // A file aged by `age` seconds before now, so that listings order it.
+    void place(const std::string& name, const std::string& contents, int age) {
+        std::ofstream(folder_.path(name)) << contents;
+        files_->setModificationDate(folder_.path(name),
+                                    std::chrono::system_clock::now() - std::chrono::seconds(age));
+    }
+    std::string captured(const std::function<void()>& action) {
+        ::testing::internal::CaptureStdout();
+        action();
+        return ::testing::internal::GetCapturedStdout();
+    }
+    std::vector<std::string> calls() const { return delegate_->calls(); }
+    // The path of a file as names() shows it.
+    std::string pathOf(const std::string& shortName) const {
+        return folder_.path(shortName.starts_with("log") ? "audit.log" + shortName.substr(3)
+                                                         : shortName);
+    }
+
+    TemporaryFolder folder_;
+    std::shared_ptr<FailingFileManager> files_ = std::make_shared<FailingFileManager>();
+    std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
+};
+
+struct RotationRow {
+    const char* name;
+    RotationConfig config;
+    std::vector<std::tuple<std::string, std::string, int>> existing; // name, contents, age
+    std::vector<std::string> lines;
+    std::vector<std::string> files;
+    std::vector<std::string> calls;
+    std::map<std::string, std::string> contents;
+};
+
+TEST_F(RotationTest, RotationTable) {
+    const std::string sixty(60, 'x');
+    const std::vector<RotationRow> rows = {
+        {"below the limit",
+         {Suffix::numbering, 100, 3},
+         {},
+         {sixty},
+         {"log"},
+         {},
+         {{"log", sixty + "\r\n"}}},
+        {"exactly the limit stays", {Suffix::numbering, 62, 3}, {}, {sixty}, {"log"}, {}, {}},
+        {"second line rotates",
+         {Suffix::numbering, 100, 3},
+         {},
+         {sixty, sixty},
+         {"log", "log.1"},
+         {"archived log log.1"},
+         {{"log", ""}, {"log.1", sixty + "\r\n" + sixty + "\r\n"}}},
+        {"shift and prune",
+         {Suffix::numbering, 1, 3},
+         {{"audit.log.1", "one", 10}, {"audit.log.2", "two", 20}, {"audit.log.3", "three", 30}},
+         {"live"},
+         {"log", "log.1", "log.2", "log.3"},
+         {"archived log log.1", "removed log.4"},
+         {{"log.1", "live\r\n"}, {"log.2", "one"}, {"log.3", "two"}}},
+        {"a backup counts as an archive",
+         {Suffix::numbering, 1, 1},
+         {{"audit.log.bak", "bak", 10}},
+         {"live"},
+         {"log", "log.1"},
+         {"archived log log.1", "removed log.2"},
+         {{"log.1", "live\r\n"}}},
+        {"keep none",
+         {Suffix::numbering, 1, 0},
+         {},
+         {"live"},
+         {"log"},
+         {"archived log log.1", "removed log.1"},
+         {}},
+        {"other logs are left alone",
+         {Suffix::numbering, 1, 0},
+         {{"access.log.1", "a", 50}, {"access.log.1714557600.gzip", "g", 50}},
+         {"live"},
+         {"access.log.1", "access.log.1714557600.gzip", "log"},
+         {"archived log log.1", "removed log.1"},
+         {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+            std::filesystem::remove_all(entry.path());
+        }
+        delegate_ = std::make_shared<RecordingDelegate>();
+        for (const auto& [name, contents, age] : row.existing) {
+            place(name, contents, age);
+        }
+        const auto logger = makeLogger(row.config, false);
+        const std::string printed = captured([&] {
+            for (const auto& line : row.lines) {
+                logger->log(LogLevel::info, line);
+            }
+        });
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(names(), row.files);
+        EXPECT_EQ(calls(), row.calls);
+        for (const auto& [name, contents] : row.contents) {
+            EXPECT_EQ(readFile(pathOf(name)), contents) << name;
+        }
+    }
+}
+
+TEST_F(RotationTest, ATakenNumberDefersArchivingToTheNextLine) {
+    place("audit.log.1", "older", 20);
+    place("audit.log.3", "newer", 10);
+    const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
+    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_TRUE(printed.starts_with("error in archiving the target file, error: ")) << printed;
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\n");
+
+    EXPECT_EQ(captured([&] { logger->log(LogLevel::info, "b"); }), "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2", "log.3"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "a\r\nb\r\n");
+    EXPECT_EQ(readFile(folder_.path("audit.log.2")), "newer");
+    EXPECT_EQ(readFile(folder_.path("audit.log.3")), "older");
+    EXPECT_EQ(calls(), (std::vector<std::string>{"archived log log.1"}));
+}
+
+TEST_F(RotationTest, DatedArchivesAndTheirGzipFiles) {
+    const auto logger = makeLogger({Suffix::date_uuid, 1, 5}, true);
+    logger->log(LogLevel::info, "first");
+    dispatch::drain();
+    const auto all = calls();
+    ASSERT_EQ(all.size(), 2U);
+    EXPECT_TRUE(testing::matchesShape(
+        all[0], "archived log log.########T######Z_%%%%%%%%-%%%%-%%%%-%%%%-%%%%%%%%%%%%"))
+        << all[0];
+    const std::string archive = all[0].substr(all[0].rfind(' ') + 1);
+    EXPECT_TRUE(testing::matchesShape(all[1], "compressed " + archive + " log.##########.gzip"))
+        << all[1];
+    const auto gzip = all[1].substr(all[1].rfind(' ') + 1);
+    EXPECT_EQ(gunzip(readFile(pathOf(gzip))), "first\r\n");
+    struct stat status {};
+    ::stat(pathOf(gzip).c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0640U) << "as private as the log";
+}
+
+TEST_F(RotationTest, GzipFilesOfOneSecondGetDistinctNames) {
+    const auto logger = makeLogger({Suffix::numbering, 1, 10}, true);
+    for (const char* line : {"one", "two", "three"}) {
+        logger->log(LogLevel::info, line);
+    }
+    dispatch::drain();
+    std::multiset<std::string> restored;
+    for (const auto& name : names()) {
+        if (name.ends_with(".gzip")) {
+            EXPECT_TRUE(name.starts_with("log.")) << name;
+            restored.insert(gunzip(readFile(pathOf(name))));
+        }
+    }
+    EXPECT_EQ(restored, (std::multiset<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
+}
+
+TEST_F(RotationTest, OnlyThisLogsGzipFilesArePruned) {
+    place("access.log.100.gzip", "a", 300);
+    place("audit.log.100.gzip", "old", 200);
+    place("audit.log.200.gzip", "newer", 100);
+    const auto logger = makeLogger({Suffix::numbering, 1, 1}, true);
+    logger->log(LogLevel::info, "live");
+    dispatch::drain();
+    const auto all = calls();
+    ASSERT_EQ(all.size(), 3U);
+    EXPECT_EQ(all[0], "archived log log.1");
+    EXPECT_EQ(all[1], "gzip removed log.100.gzip");
+    EXPECT_TRUE(all[2].starts_with("compressed log.1 log.")) << all[2];
+    const auto left = names();
+    const std::string gzip = all[2].substr(all[2].rfind(' ') + 1);
+    EXPECT_EQ(std::set<std::string>(left.begin(), left.end()),
+              (std::set<std::string>{"access.log.100.gzip", "log", "log.200.gzip", gzip}));
+}
+
+TEST_F(RotationTest, AFailedShiftLosesNoLine) {
+    place("audit.log.1", "old", 10);
+    const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
+    files_->failMove = failTimes("audit.log.2", 1);
+    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_NE(printed.find("error in rotating old archive files, error: "), std::string::npos);
+    EXPECT_NE(printed.find("error in archiving the target file, error: "), std::string::npos);
+    EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\n");
+
+    EXPECT_EQ(captured([&] { logger->log(LogLevel::info, "b"); }), "");
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "a\r\nb\r\n");
+    EXPECT_EQ(readFile(folder_.path("audit.log.2")), "old");
+}
+
+TEST_F(RotationTest, AFailedArchiveMoveIsRetriedByTheNextLine) {
+    const auto logger = makeLogger({Suffix::numbering, 3, 5}, false);
+    files_->failMove = failTimes("audit.log.1", 1);
+    captured([&] {
+        logger->log(LogLevel::info, "a");
+        logger->log(LogLevel::info, "b");
+    });
+    EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\nb\r\n");
+    logger->log(LogLevel::info, "c");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "a\r\nb\r\nc\r\n");
+}
+
+TEST_F(RotationTest, AFailedRemovalLeavesTheSurplusForLater) {
+    place("audit.log.1", "old", 10);
+    const auto logger = makeLogger({Suffix::numbering, 1, 1}, false);
+    files_->failRemove = failTimes("audit.log.2", 1);
+    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_TRUE(printed.starts_with("error in removing extra archived files, error: "));
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2"}));
+    logger->log(LogLevel::info, "b");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "b\r\n");
+}
+
+TEST_F(RotationTest, AnUncreatableLogFileLosesNoLine) {
+    const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
+    files_->failCreate = failTimes("audit.log", 2);
+    const std::string printed = captured([&] {
+        logger->log(LogLevel::info, "a");
+        logger->log(LogLevel::info, "b");
+    });
+    EXPECT_NE(printed.find("error in openFile while rotating, error: failed to create a file: "),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("error in appending data in a file"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder_.path("audit.log")));
+    logger->log(LogLevel::info, "c");
+    EXPECT_EQ(readFile(folder_.path("audit.log.2")), "a\r\n");
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "b\r\nc\r\n");
+}
+
+TEST_F(RotationTest, ALogRemovedUnderTheSinkStartsAgain) {
+    const auto logger = makeLogger({Suffix::numbering, 1000, 5}, false);
+    logger->log(LogLevel::info, "before");
+    std::filesystem::remove(folder_.path("audit.log"));
+    logger->log(LogLevel::info, "after");
+    EXPECT_EQ(readFile(folder_.path("audit.log")), "after\r\n");
+    struct stat status {};
+    ::stat(folder_.path("audit.log").c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0640U);
+}
+
+TEST_F(RotationTest, CompressionFailuresKeepTheArchive) {
+    const auto logger = makeLogger({Suffix::numbering, 1, 5}, true);
+    files_->failCreate = [](const std::string& path) { return path.ends_with(".gzip"); };
+    logger->log(LogLevel::info, "kept");
+    dispatch::drain();
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
+    EXPECT_EQ(calls(), (std::vector<std::string>{"archived log log.1"}));
+
+    files_->failCreate = nullptr;
+    files_->failRemove = failTimes("audit.log.1", 1);
+    logger->log(LogLevel::info, "next");
+    dispatch::drain();
+    // The archive that could not be removed stays alone: no second copy in a gzip file.
+    const auto left = names();
+    EXPECT_EQ(std::count_if(left.begin(), left.end(),
+                            [](const auto& name) { return name.ends_with(".gzip"); }),
+              0);
+    EXPECT_EQ(readFile(folder_.path("audit.log.1")), "next\r\n");
+    EXPECT_EQ(readFile(folder_.path("audit.log.2")), "kept\r\n");
+}
+
+// Many lines through a tiny limit with compression: what the log keeps is its newest lines,
+// each once, in order, without a gap, and every gzip file holds exactly one archive.
+TEST_F(RotationTest, StressKeepsTheNewestLinesWithoutGaps) {
+    constexpr int lineCount = 3000;
+    constexpr int kept = 40;
+    const auto logger = makeLogger({Suffix::numbering, 120, kept}, true);
+    for (int index = 0; index < lineCount; ++index) {
+        logger->log(LogLevel::info, "line-" + std::to_string(index));
+    }
+    dispatch::drain();
+
+    std::vector<std::vector<int>> records;
+    int gzipCount = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+        const std::string path = entry.path().string();
+        std::string contents = readFile(path);
+        if (path.ends_with(".gzip")) {
+            ++gzipCount;
+            contents = gunzip(contents);
+            EXPECT_FALSE(contents.empty()) << path;
+        }
+        std::vector<int> numbers;
+        for (std::size_t start = 0; start < contents.size();) {
+            const auto end = contents.find("\r\n", start);
+            ASSERT_NE(end, std::string::npos) << path;
+            const std::string line = contents.substr(start, end - start);
+            ASSERT_TRUE(line.starts_with("line-")) << line;
+            numbers.push_back(std::stoi(line.substr(5)));
+            start = end + 2;
+        }
+        for (std::size_t index = 1; index < numbers.size(); ++index) {
+            EXPECT_EQ(numbers[index], numbers[index - 1] + 1) << path;
+        }
+        if (!numbers.empty()) {
+            records.push_back(numbers);
+        }
+    }
+    EXPECT_LE(gzipCount, kept + 1);
+    std::sort(records.begin(), records.end());
+    std::vector<int> all;
+    for (const auto& record : records) {
+        all.insert(all.end(), record.begin(), record.end());
+    }
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), lineCount - 1);
+    for (std::size_t index = 1; index < all.size(); ++index) {
+        ASSERT_EQ(all[index], all[index - 1] + 1) << "gap or duplicate";
+    }
+    EXPECT_GE(all.size(), static_cast<std::size_t>(kept * 5)) << "kept too little";
+}
+
+} // namespace
+} // namespace vorla

@@ -1,0 +1,64 @@
+#include "sinks/ConsoleLogger.hpp"
+#include "sinks/OSLogger.hpp"
+
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace vorla {
+namespace {
+
+const std::string mirrorPath = [] {
+    const std::string path = "/tmp/vorla-oslogger-" + std::to_string(::getpid()) + ".log";
+    std::remove(path.c_str());
+    setenv("VORLA_OSLOG_FILE", path.c_str(), 1);
+    return path;
+}();
+
+std::string mirrored() {
+    std::ifstream file(mirrorPath);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(OSLoggerTest, LevelsMapToLogTypes) {
+    const struct {
+        LogLevel level;
+        oslog::LogType type;
+    } rows[] = {
+        {LogLevel::trace, oslog::LogType::debug}, {LogLevel::verbose, oslog::LogType::debug},
+        {LogLevel::debug, oslog::LogType::debug}, {LogLevel::info, oslog::LogType::info},
+        {LogLevel::notice, oslog::LogType::info}, {LogLevel::warning, oslog::LogType::defaultType},
+        {LogLevel::error, oslog::LogType::error}, {LogLevel::critical, oslog::LogType::fault},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(OSLogger::logType(row.level), row.type);
+    }
+}
+
+TEST(OSLoggerTest, DirectWritesIgnoreTheThresholdAndKeepPercentSigns) {
+    const auto logger =
+        std::make_shared<OSLogger>("com.vorla.system", LogLevel::critical, nullptr, "vorla");
+    logger->log(LogLevel::debug, "disk 100% full %s%n");
+    logger->log(LogLevel::warning, "two\nlines");
+    EXPECT_EQ(mirrored(), "debug\tcom.vorla.system\tvorla\tdisk 100% full %s%n\n"
+                          "default\tcom.vorla.system\tvorla\ttwo\\nlines\n");
+
+    std::promise<void> done;
+    logger->pickMessage(LogLevel::error, "filtered", "", "", "", 0, {}, logger->label(), {}, 0);
+    logger->flush([&] { done.set_value(); });
+    done.get_future().wait();
+    EXPECT_EQ(mirrored().find("filtered"), std::string::npos);
+}
+
+TEST(ConsoleLoggerTest, PrintsOneLinePerText) {
+    const auto console = std::make_shared<ConsoleLogger>("console", LogLevel::trace, nullptr);
+    ::testing::internal::CaptureStdout();
+    console->log(LogLevel::info, "");
+    console->log(LogLevel::info, std::string("a\0b", 3));
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), std::string("\na\0b\n", 5));
+}
+
+} // namespace
+} // namespace vorla

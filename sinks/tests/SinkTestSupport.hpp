@@ -1,0 +1,106 @@
+#pragma once
+
+#include "platform/foundation/FileManager.hpp"
+#include "platform/foundation/FoundationError.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace vorla::testing {
+
+// A fresh folder under /tmp, removed afterwards.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        char pattern[] = "/tmp/vorla-sinks-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TemporaryFolder() { std::filesystem::remove_all(path_); }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string path(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Whether the text has the shape: in the shape '%' is a lower-case hexadecimal digit, '#' a
+// decimal digit, and any other character stands for itself.
+inline bool matchesShape(std::string_view text, std::string_view shape) {
+    if (text.size() != shape.size()) {
+        return false;
+    }
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const char character = text[index];
+        const bool digit = character >= '0' && character <= '9';
+        const bool hex = digit || (character >= 'a' && character <= 'f');
+        const bool matches = shape[index] == '%'   ? hex
+                             : shape[index] == '#' ? digit
+                                                   : character == shape[index];
+        if (!matches) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline std::string readFile(const std::string& path) {
+    return foundation::FileManager::defaultManager()->contentsOfFile(path);
+}
+
+// A file manager that fails the operations a test picks; each hook sees the operation's path
+// (for a move, the destination) and returns true to fail it.
+class FailingFileManager : public foundation::FileManager {
+public:
+    using Hook = std::function<bool(const std::string& path)>;
+
+    Hook failMove, failRemove, failCreate, failOpen;
+
+    void moveItem(const foundation::URL& from, const foundation::URL& to) const override {
+        check(failMove, to.toPath(), EACCES);
+        FileManager::moveItem(from, to);
+    }
+    void removeItem(std::string_view path) const override {
+        check(failRemove, std::string(path), EACCES);
+        FileManager::removeItem(path);
+    }
+    void createFile(std::string_view path, std::string_view contents,
+                    std::optional<std::uint16_t> bits, bool replace) const override {
+        check(failCreate, std::string(path), EACCES);
+        FileManager::createFile(path, contents, bits, replace);
+    }
+    foundation::FileHandle openForWriting(const foundation::URL& url) const override {
+        check(failOpen, url.toPath(), EIO);
+        return FileManager::openForWriting(url);
+    }
+
+private:
+    static void check(const Hook& hook, const std::string& path, int code) {
+        if (hook && hook(path)) {
+            throw foundation::FoundationError("injected failure \"" + path + "\"", code);
+        }
+    }
+};
+
+// A hook that fails the first `count` calls whose path ends with `suffix`.
+inline FailingFileManager::Hook failTimes(std::string suffix, int count) {
+    auto remaining = std::make_shared<int>(count);
+    auto mutex = std::make_shared<std::mutex>();
+    return [suffix = std::move(suffix), remaining, mutex](const std::string& path) {
+        const std::lock_guard lock(*mutex);
+        if (path.ends_with(suffix) && *remaining > 0) {
+            --*remaining;
+            return true;
+        }
+        return false;
+    };
+}
+
+} // namespace vorla::testing
