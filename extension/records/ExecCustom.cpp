@@ -1,0 +1,129 @@
+#include "extension/records/ExecLines.hpp"
+#include "extension/records/ExecValues.hpp"
+#include "extension/records/RecordText.hpp"
+#include "extension/records/UserDatabase.hpp"
+
+#include <cstdio>
+
+namespace vorla::records {
+
+namespace {
+
+// Control bytes become backslash escapes, so no value can end the line. Inside a list item
+// the double quote and the backslash are escaped too, since they delimit the items.
+std::string escaped(std::string_view text, bool listItem) {
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (listItem && (c == '"' || c == '\\')) {
+            result += '\\';
+            result += c;
+        } else if (c == '\t') {
+            result += "\\t";
+        } else if (c == '\r') {
+            result += "\\r";
+        } else if (c == '\n') {
+            result += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            result += code;
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string listText(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += (i ? ", \"" : "\"") + escaped(validUTF8(items[i]), true) + "\"";
+    }
+    return text + "]";
+}
+
+using Table = std::map<std::string, std::string, std::less<>>;
+
+void putUnlessEmpty(Table& table, const char* key, const std::optional<std::string>& bytes) {
+    if (bytes && !bytes->empty()) {
+        table[key] = escaped(validUTF8(*bytes), false);
+    }
+}
+
+std::optional<std::string> pathBytes(const es_file_t* file) {
+    return file ? tokenBytes(file->path) : std::nullopt;
+}
+
+Table customTable(const es_message_t& message, const foundation::DateFormatter& dateFormatter) {
+    const es_event_exec_t& exec = message.event.exec;
+    const es_process_t* target = exec.target;
+    Table table;
+    // Without a target there is no identity to tell; its blocks stay in the line.
+    if (target) {
+        const audit_token_t& token = target->audit_token;
+        const uid_t uid = audit_token_to_ruid(token);
+        const gid_t gid = audit_token_to_rgid(token);
+        table["username"] = escaped(validUTF8(userName(uid)), false);
+        table["uid"] = std::to_string(uid);
+        table["group"] = escaped(validUTF8(groupName(gid)), false);
+        table["guid"] = std::to_string(gid);
+        table["auid"] = std::to_string(audit_token_to_auid(token));
+        table["euid"] = std::to_string(audit_token_to_euid(token));
+        table["egid"] = std::to_string(audit_token_to_egid(token));
+        table["pid"] = std::to_string(audit_token_to_pid(token));
+        table["ppid"] =
+            std::to_string(message.version >= 4 ? audit_token_to_pid(target->parent_audit_token)
+                                                : target->original_ppid);
+        putUnlessEmpty(table, "command", pathBytes(target->executable));
+    }
+    table["timestamp"] = dateFormatter.string(executionTime(message).date);
+    const auto tty = execTTY(message);
+    table["tty"] = tty ? escaped(validUTF8(*tty), false) : "unknown";
+    putUnlessEmpty(table, "exec_path", tokenBytes(exec.dyld_exec_path));
+    putUnlessEmpty(table, "script", pathBytes(exec.script));
+    putUnlessEmpty(table, "cwd", pathBytes(exec.cwd));
+    table["arch"] = architectureName(exec.image_cputype);
+    table["args"] = listText(execArguments(exec));
+    table["env"] = listText(execEnvironment(exec));
+    return table;
+}
+
+} // namespace
+
+std::string substituteVariables(std::string_view format, const Table& values) {
+    std::string line;
+    line.reserve(format.size());
+    size_t position = 0;
+    while (position < format.size()) {
+        const size_t open = format.find("${", position);
+        if (open == std::string_view::npos) {
+            break;
+        }
+        const size_t close = format.find('}', open + 2);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        line.append(format.substr(position, open - position));
+        const auto value = values.find(format.substr(open + 2, close - open - 2));
+        if (value != values.end()) {
+            line += value->second;
+            position = close + 1;
+        } else {
+            // An unknown block stays as text; a known block may still begin inside it, so
+            // only its "${" is passed over.
+            line.append("${");
+            position = open + 2;
+        }
+    }
+    line.append(format.substr(position));
+    return line;
+}
+
+std::string formatExecCustom(const es_message_t& message, std::string_view customLogFormat,
+                             const foundation::DateFormatter& dateFormatter) {
+    return substituteVariables(customLogFormat, customTable(message, dateFormatter));
+}
+
+} // namespace vorla::records

@@ -1,0 +1,66 @@
+#include "extension/records/ExecValues.hpp"
+
+#include "extension/records/RecordContext.hpp"
+#include "extension/records/RecordText.hpp"
+
+namespace vorla::records {
+
+namespace {
+
+constexpr cpu_type_t cpuTypeX86_64 = 16777223;
+constexpr cpu_type_t cpuTypeARM64 = 16777228;
+
+template <typename Count, typename Item>
+std::vector<std::string> tokenList(const es_event_exec_t& exec, Count count, Item item) {
+    std::vector<std::string> list;
+    const uint32_t total = count(&exec);
+    for (uint32_t i = 0; i < total; ++i) {
+        if (auto bytes = tokenBytes(item(&exec, i))) {
+            list.push_back(std::move(*bytes));
+        }
+    }
+    return list;
+}
+
+} // namespace
+
+std::vector<std::string> execArguments(const es_event_exec_t& exec) {
+    return tokenList(exec, es_exec_arg_count, es_exec_arg);
+}
+
+std::vector<std::string> execEnvironment(const es_event_exec_t& exec) {
+    return tokenList(exec, es_exec_env_count, es_exec_env);
+}
+
+ExecutionTime executionTime(const es_message_t& message) {
+    const es_process_t* target = message.event.exec.target;
+    if (message.version >= 3 && target) {
+        return {target->start_time.tv_sec, dateOf(target->start_time)};
+    }
+    return {message.time.tv_sec, dateOf(message.time)};
+}
+
+std::string_view architectureName(cpu_type_t cpuType) {
+    switch (cpuType) {
+    case cpuTypeX86_64:
+        return "x86_64";
+    case cpuTypeARM64:
+        return "arm64";
+    default:
+        return "unknown";
+    }
+}
+
+std::optional<std::string> execTTY(const es_message_t& message) {
+    const es_process_t* target = message.event.exec.target;
+    if (message.version < 2 || !target || !target->tty) {
+        return std::nullopt;
+    }
+    auto bytes = tokenBytes(target->tty->path);
+    if (!bytes || bytes->empty()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace vorla::records

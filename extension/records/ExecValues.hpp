@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/endpoint_security/EndpointSecurity.h"
+#include "platform/foundation/Date.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorla::records {
+
+// The values that all three execution formats take from a message.
+
+// The bytes of every argument (environment entry) in order; a token without a pointer or
+// with a length of 0 is skipped.
+std::vector<std::string> execArguments(const es_event_exec_t& exec);
+std::vector<std::string> execEnvironment(const es_event_exec_t& exec);
+
+// The target's start time from message version 3 on (and whenever the message time is all
+// there is without a target), else the message time.
+struct ExecutionTime {
+    int64_t seconds;
+    foundation::Date date;
+};
+ExecutionTime executionTime(const es_message_t& message);
+
+// "x86_64", "arm64" or "unknown".
+std::string_view architectureName(cpu_type_t cpuType);
+
+// The bytes of the target's tty path from message version 2 on, when present and not empty.
+std::optional<std::string> execTTY(const es_message_t& message);
+
+} // namespace vorla::records

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/foundation/Date.hpp"
+#include "platform/foundation/DateFormatter.hpp"
+
+#include <chrono>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string_view>
+#include <sys/time.h>
+#include <time.h>
+
+namespace vorla::records {
+
+using Clock = std::function<foundation::Date()>;
+
+// What every access record needs besides its payload: the shared date formatter and the clock
+// that tells the moment of encoding.
+struct RecordContext {
+    const foundation::DateFormatter& dateFormatter;
+    Clock now = std::chrono::system_clock::now;
+};
+
+// The common shape of an access record: {"log": fields with "event", "timestamp": now}.
+nlohmann::json accessRecord(const RecordContext& context, std::string_view event,
+                            nlohmann::json fields);
+
+// Moments of the kernel's time values, held to the range that a Date can represent.
+foundation::Date dateOf(const struct timeval& time);
+foundation::Date dateOf(const struct timespec& time);
+
+} // namespace vorla::records

@@ -1,0 +1,107 @@
+#include "extension/records/RecordText.hpp"
+
+#include <cstring>
+
+namespace vorla::records {
+
+namespace {
+
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
+
+// The number of continuation bytes that a lead byte announces, and the range of the first
+// of them (the later ones are always 0x80 to 0xBF); 0 for a byte that cannot lead.
+struct Lead {
+    int continuations;
+    unsigned char low;
+    unsigned char high;
+};
+
+Lead leadOf(unsigned char byte) {
+    if (byte >= 0xC2 && byte <= 0xDF) {
+        return {1, 0x80, 0xBF};
+    }
+    if (byte == 0xE0) {
+        return {2, 0xA0, 0xBF};
+    }
+    if (byte == 0xED) {
+        return {2, 0x80, 0x9F};
+    }
+    if (byte >= 0xE1 && byte <= 0xEF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (byte == 0xF0) {
+        return {3, 0x90, 0xBF};
+    }
+    if (byte >= 0xF1 && byte <= 0xF3) {
+        return {3, 0x80, 0xBF};
+    }
+    if (byte == 0xF4) {
+        return {3, 0x80, 0x8F};
+    }
+    return {0, 0, 0};
+}
+
+} // namespace
+
+std::string validUTF8(std::string_view bytes) {
+    std::string result;
+    result.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x80) {
+            result += bytes[i++];
+            continue;
+        }
+        const Lead lead = leadOf(byte);
+        size_t end = i + 1;
+        bool complete = lead.continuations > 0;
+        for (int k = 0; complete && k < lead.continuations; ++k, ++end) {
+            const unsigned char low = k == 0 ? lead.low : 0x80;
+            const unsigned char high = k == 0 ? lead.high : 0xBF;
+            const auto next = end < bytes.size() ? static_cast<unsigned char>(bytes[end]) : 0;
+            complete = end < bytes.size() && next >= low && next <= high;
+            if (!complete) {
+                break;
+            }
+        }
+        if (complete) {
+            result.append(bytes.substr(i, end - i));
+        } else {
+            result += replacementCharacter;
+        }
+        i = end;
+    }
+    return result;
+}
+
+std::optional<std::string> tokenBytes(const es_string_token_t& token) {
+    if (!token.data || token.length == 0) {
+        return std::nullopt;
+    }
+    const void* zero = std::memchr(token.data, 0, token.length);
+    const size_t size =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - token.data) : token.length;
+    return std::string(token.data, size);
+}
+
+std::optional<std::string> text(const es_string_token_t& token) {
+    auto bytes = tokenBytes(token);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return validUTF8(*bytes);
+}
+
+std::optional<std::string> pathText(const es_file_t* file) {
+    return file ? text(file->path) : std::nullopt;
+}
+
+std::string fixedText(const char* characters, size_t size) {
+    const void* zero = std::memchr(characters, 0, size);
+    const size_t length =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - characters) : size;
+    return validUTF8(std::string_view(characters, length));
+}
+
+} // namespace vorla::records

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/endpoint_security/ESTypes.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorla::records {
+
+// The bytes of a token: only when its pointer is set and its length is above 0, up to the
+// first zero byte and never more than its length.
+std::optional<std::string> tokenBytes(const es_string_token_t& token);
+
+// The text of a token: its bytes as UTF-8, each invalid sequence replaced by U+FFFD.
+std::optional<std::string> text(const es_string_token_t& token);
+
+// The text of a file's path; nothing without a file or a path.
+std::optional<std::string> pathText(const es_file_t* file);
+
+// The text of a fixed character array, up to its first zero byte and never past its end.
+std::string fixedText(const char* characters, size_t size);
+
+// The bytes as UTF-8, each maximal invalid subsequence replaced by U+FFFD.
+std::string validUTF8(std::string_view bytes);
+
+} // namespace vorla::records

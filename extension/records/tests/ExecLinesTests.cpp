@@ -1,0 +1,185 @@
+#include "extension/records/ExecLines.hpp"
+#include "extension/records/tests/RecordTestSupport.hpp"
+#include "platform/foundation/JSONEncoder.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace vorla::records {
+namespace {
+
+using testing::message;
+using testing::sharedFormatter;
+
+// ls -l started by root from a terminal, with an empty argument between the two.
+const std::string lsExec = R"({"event_type": 9, "global_seq_num": 42,
+    "time": {"sec": 1714557600, "nsec": 5},
+    "event": {"target": {"audit_token": {"auid": 501, "pid": 1234},
+                         "parent_audit_token": {"pid": 1200},
+                         "session_id": 100001, "original_ppid": 77,
+                         "executable": "/bin/ls", "tty": "/dev/ttys001",
+                         "start_time": {"sec": 1714557601, "usec": 123000}},
+              "cwd": "/Users/alice", "image_cputype": 16777228,
+              "args": ["ls", "", "-l"], "env": ["PATH=/usr/bin", {"data": "", "length": 0}]}})";
+
+const std::string rootToken(int pid, int auid = 0) {
+    return R"({"auid":)" + std::to_string(auid) +
+           R"(,"egid":0,"euid":0,"gid":0,"group":"root","pid":)" + std::to_string(pid) +
+           R"(,"uid":0,"username":"root"})";
+}
+
+std::string encoded(const nlohmann::json& record) {
+    return foundation::JSONEncoder().encode(record);
+}
+
+TEST(ExecRecord, WritesTheGoldenLine) {
+    const auto ls = message(lsExec);
+    EXPECT_EQ(encoded(execRecord(ls.message(), sharedFormatter())),
+              R"({"log":{"arch":"arm64","args":["ls","-l"],"audit_token":)" + rootToken(1234, 501) +
+                  R"(,"command":"\/bin\/ls","cwd":"\/Users\/alice","env":["PATH=\/usr\/bin"],)" +
+                  R"("parent_audit_token":)" + rootToken(1200) + R"(,"responsible_audit_token":)" +
+                  rootToken(0) +
+                  R"(,"tty":"\/dev\/ttys001"},"timestamp":"2024-05-01T10:00:01.123Z"})");
+}
+
+TEST(ExecRecord, TreatsAbsentValuesAsTheirFieldsSay) {
+    const auto bare = message(R"({"event_type": 9, "event": {"target": {
+        "audit_token": {"ruid": 4294967294, "euid": 4294967294, "rgid": 4294967294}},
+        "script": {"path": null}, "image_cputype": 7, "dyld_exec_path": "/usr/lib/dyld"}})");
+    const nlohmann::json log = execRecord(bare.message(), sharedFormatter())["log"];
+    EXPECT_TRUE(log["command"].is_null());
+    EXPECT_FALSE(log.contains("cwd"));
+    EXPECT_FALSE(log.contains("script"));
+    EXPECT_EQ(log["exec_path"], "/usr/lib/dyld");
+    EXPECT_EQ(log["arch"], "unknown");
+    EXPECT_EQ(log["tty"], "unknown");
+    EXPECT_EQ(log["args"], nlohmann::json::array());
+    EXPECT_EQ(log["audit_token"]["uid"].get<uint64_t>(), 4294967294u);
+    EXPECT_EQ(log["audit_token"]["euid"].dump(), "4294967294");
+    EXPECT_EQ(log["audit_token"]["username"], "");
+
+    const auto noTarget = message(R"({"event_type": 9, "time": {"sec": 0, "nsec": 0}})");
+    const nlohmann::json record = execRecord(noTarget.message(), sharedFormatter());
+    EXPECT_TRUE(record["log"]["audit_token"].is_null());
+    EXPECT_EQ(record["timestamp"], "1970-01-01T00:00:00.000Z");
+}
+
+TEST(ExecAuditd, WritesTheGoldenLinePair) {
+    const auto ls = message(lsExec);
+    EXPECT_EQ(formatExecAuditd(ls.message()),
+              "type=EXECVE msg=audit(1714557601:42): argc=2 a0=ls a1=-l\n"
+              "type=SYSCALL msg=audit(1714557601:42): arch=c00000b7 syscall=59 success=yes "
+              "exit=0 a0=ls a1=-l items=1 ppid=1200 pid=1234 auid=501 uid=0 gid=0 euid=0 "
+              "egid=0 tty=/dev/ttys001 ses=100001 comm=ls exe=/bin/ls key=\"vorla\"");
+}
+
+TEST(ExecAuditd, WithoutArgumentsAndOfOlderMessages) {
+    const auto old = message(R"({"event_type": 9, "version": 1, "global_seq_num": 3,
+        "time": {"sec": 99, "nsec": 900000000},
+        "event": {"target": {"tty": "/dev/ttys002", "start_time": {"sec": 5}},
+                  "image_cputype": 16777223}})");
+    EXPECT_EQ(formatExecAuditd(old.message()),
+              "type=EXECVE msg=audit(99:3): argc=0 \n"
+              "type=SYSCALL msg=audit(99:3): arch=c000003e syscall=59 success=yes exit=0  "
+              "items=1 ppid=0 pid=0 auid=0 uid=0 gid=0 euid=0 egid=0 tty= ses=0 comm= exe= "
+              "key=\"vorla\"");
+}
+
+TEST(ExecAuditd, HexEncodesValuesThatCouldForgeFieldsOrRecords) {
+    const auto hostile = message(R"({"event_type": 9, "global_seq_num": 1, "event": {"target": {
+        "executable": "/tmp/my prog", "tty": "/dev/tty\"1"},
+        "args": ["x\ntype=SYSCALL", "-c", "a a1=evil", "caf\u00e9"]}})");
+    const std::string line = formatExecAuditd(hostile.message());
+    EXPECT_NE(line.find("argc=4 a0=780A747970653D53595343414C4C a1=-c a2=612061313D6576696C "
+                        "a3=636166C3A9\n"),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find(" comm=780A747970653D53595343414C4C exe=2F746D702F6D792070726F67 "),
+              std::string::npos);
+    EXPECT_NE(line.find(" tty=2F6465762F7474792231 "), std::string::npos);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+}
+
+TEST(ExecCustom, FillsTheDefaultTemplate) {
+    const auto ls = message(lsExec);
+    EXPECT_EQ(formatExecCustom(ls.message(), "${timestamp} ${username} ${group} ${command} ${args}",
+                               sharedFormatter()),
+              "2024-05-01T10:00:01.123Z root root /bin/ls [\"ls\", \"-l\"]");
+    EXPECT_EQ(formatExecCustom(ls.message(),
+                               "${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
+                               "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}",
+                               sharedFormatter()),
+              "0/0/501/0/0/1234/1200 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
+              "${unknown} ${exec_path} ${script}");
+}
+
+TEST(ExecCustom, TakesOlderMessagesFromTheirOwnFields) {
+    const auto old = message(R"({"event_type": 9, "version": 3,
+        "time": {"sec": 1, "nsec": 0},
+        "event": {"target": {"original_ppid": 77, "parent_audit_token": {"pid": 1200},
+                             "tty": "", "start_time": {"sec": 1714557601, "usec": 500000}}}})");
+    EXPECT_EQ(formatExecCustom(old.message(), "${ppid} ${tty} ${timestamp} ${command} ${args}",
+                               sharedFormatter()),
+              "77 unknown 2024-05-01T10:00:01.500Z ${command} []");
+}
+
+TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
+    const auto hostile = message(R"({"event_type": 9, "event": {"target": {
+        "executable": "/tmp/${uid}\r\nforged\u001b"},
+        "args": ["say \"hi\"\\", "tab\there", "bell\u0007"]}})");
+    EXPECT_EQ(formatExecCustom(hostile.message(), "${command} ${args} ${uid}", sharedFormatter()),
+              "/tmp/${uid}\\r\\nforged\\x1B [\"say \\\"hi\\\"\\\\\", \"tab\\there\", "
+              "\"bell\\x07\"] 0");
+}
+
+TEST(SubstituteVariables, ReplacesKnownBlocksInOnePass) {
+    const std::map<std::string, std::string, std::less<>> values = {
+        {"a", "${b}"}, {"b", "B"}, {"", "empty"}};
+    const struct {
+        const char* format;
+        const char* expected;
+    } rows[] = {
+        {"${a}-${b}", "${b}-B"},    {"${c} ${b", "${c} ${b"},   {"${x${b}}", "${xB}"},
+        {"${}${b}${b}", "emptyBB"}, {"no blocks", "no blocks"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(substituteVariables(row.format, values), row.expected) << row.format;
+    }
+}
+
+// The lines must stay readable by the Linux audit tools, hex-encoded values included.
+TEST(ExecAuditd, LinesParseWithAusearch) {
+    if (access("/usr/sbin/ausearch", X_OK) != 0) {
+        GTEST_SKIP() << "ausearch is not installed";
+    }
+    const auto ls = message(lsExec);
+    const auto hostile = message(R"({"event_type": 9, "global_seq_num": 43,
+        "event": {"target": {"executable": "/bin/sh", "start_time": {"sec": 1714557602}},
+                  "args": ["sh", "-c", "echo a1=x\ntype=EXECVE"]}})");
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vorla-auditd-" + std::to_string(getpid()) + ".log");
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << formatExecAuditd(ls.message()) << "\r\n"
+             << formatExecAuditd(hostile.message()) << "\r\n";
+    }
+    const std::string command = "/usr/sbin/ausearch -if '" + path.string() + "' -i 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char chunk[4096];
+    while (const size_t count = fread(chunk, 1, sizeof chunk, pipe)) {
+        output.append(chunk, count);
+    }
+    const int status = pclose(pipe);
+    std::filesystem::remove(path);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("a0=ls a1=-l"), std::string::npos) << output;
+    EXPECT_NE(output.find("a2=echo a1=x\\012type=EXECVE"), std::string::npos) << output;
+    EXPECT_NE(output.find("key=vorla"), std::string::npos) << output;
+}
+
+} // namespace
+} // namespace vorla::records

@@ -1,0 +1,57 @@
+#include "extension/records/RecordText.hpp"
+
+#include <gtest/gtest.h>
+
+namespace vorla::records {
+namespace {
+
+TEST(RecordText, TakesBytesUpToTheFirstZeroAndNeverPastTheLength) {
+    const char bytes[] = "abc\0def";
+    const struct {
+        es_string_token_t token;
+        std::optional<std::string> expected;
+    } rows[] = {
+        {{3, nullptr}, std::nullopt}, {{0, bytes}, std::nullopt}, {{2, bytes}, "ab"},
+        {{7, bytes}, "abc"},          {{1, bytes + 3}, ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(text(row.token), row.expected) << row.token.length;
+    }
+}
+
+TEST(RecordText, ReplacesEachInvalidSequenceWithOneReplacementCharacter) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string bytes;
+        std::string expected;
+    } rows[] = {
+        {"plain", "plain"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"a\xFF"
+         "b",
+         "a" + fffd + "b"},
+        {"\xC3", fffd},
+        {"\xE2\x82"
+         "x",
+         fffd + "x"},
+        {"\xED\xA0\x80", fffd + fffd + fffd},
+        {"\xC0\xAF", fffd + fffd},
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(validUTF8(row.bytes), row.expected);
+    }
+}
+
+TEST(RecordText, ReadsAFullFixedArrayNoFurtherThanItsSize) {
+    struct {
+        char name[4];
+        char after[4];
+    } fixed = {{'a', 'b', 'c', 'd'}, {'x', 'y', 'z', '\0'}};
+    EXPECT_EQ(fixedText(fixed.name, sizeof fixed.name), "abcd");
+    EXPECT_EQ(fixedText(fixed.after, sizeof fixed.after), "xyz");
+}
+
+} // namespace
+} // namespace vorla::records

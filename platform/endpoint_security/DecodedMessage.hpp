@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/endpoint_security/ESMessage.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vorla::endpoint_security {
+
+// A message together with everything its pointers reach. The message owns that memory, so it
+// stays valid for as long as the message lives and is freed with it.
+class DecodedMessage {
+public:
+    DecodedMessage() = default;
+    DecodedMessage(const DecodedMessage&) = delete;
+    DecodedMessage& operator=(const DecodedMessage&) = delete;
+    DecodedMessage(DecodedMessage&&) noexcept = default;
+    DecodedMessage& operator=(DecodedMessage&&) noexcept = default;
+
+    es_message_t& message() { return message_; }
+    const es_message_t& message() const { return message_; }
+
+    // A zero-initialised value owned by the message.
+    template <typename T> T* make() {
+        auto value = std::make_shared<T>();
+        T* raw = value.get();
+        storage_.push_back(std::move(value));
+        return raw;
+    }
+
+    // Zero-initialised values owned by the message (nullptr for none).
+    template <typename T> T* makeArray(size_t count) {
+        if (count == 0) {
+            return nullptr;
+        }
+        auto values = std::make_shared<std::vector<T>>(count);
+        T* raw = values->data();
+        storage_.push_back(std::move(values));
+        return raw;
+    }
+
+    // Keeps the bytes and returns where they lie; they are followed by at least one zero byte.
+    const char* keep(std::string bytes) {
+        auto value = std::make_shared<std::string>(std::move(bytes));
+        const char* raw = value->c_str();
+        storage_.push_back(std::move(value));
+        return raw;
+    }
+
+private:
+    es_message_t message_{};
+    std::vector<std::shared_ptr<void>> storage_;
+};
+
+} // namespace vorla::endpoint_security

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/endpoint_security/ESMessage.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace vorla::endpoint_security {
+
+// Delivers the messages of a stream on one service thread, one at a time and in stream order.
+// Lines that are not messages are skipped with one diagnostic on standard error that names
+// the line number.
+class Delivery {
+public:
+    using Handler = std::function<void(const es_message_t*)>;
+
+    // source: a path, or "-" for standard input. streamEnded runs on the service thread after
+    // the last message has been handled, unless the delivery was stopped before.
+    Delivery(std::string source, Handler handler, std::function<void()> streamEnded);
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+    ~Delivery();
+
+    void start();
+    // No message is delivered after this returns, and the one being handled, if any, has
+    // been handled completely. From the service thread itself it only stops what follows.
+    void stop();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+    std::thread thread_;
+};
+
+} // namespace vorla::endpoint_security

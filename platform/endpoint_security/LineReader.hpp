@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vorla::endpoint_security {
+
+// Reads lines from a file descriptor and can be interrupted from another thread while it
+// waits for input (a pipe or a terminal), so the service thread can always be joined.
+class LineReader {
+public:
+    // A line longer than this is dropped as a whole and reported as empty text.
+    static constexpr size_t maxLineLength = size_t{64} << 20;
+
+    // Takes ownership of the descriptor.
+    explicit LineReader(int fd);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    ~LineReader();
+
+    // The next line without its line feed, or nothing at the end of the input or once
+    // interrupted. A line that was too long comes back with tooLong set.
+    std::optional<std::string> next(bool& tooLong);
+    // Safe to call from any thread, any number of times.
+    void interrupt();
+
+private:
+    bool fill();
+
+    int fd_;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::string buffer_;
+    bool ended_ = false;
+};
+
+} // namespace vorla::endpoint_security

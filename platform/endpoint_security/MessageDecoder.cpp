@@ -1,0 +1,565 @@
+#include "platform/endpoint_security/MessageDecoder.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace vorla::endpoint_security {
+
+namespace {
+
+using nlohmann::json;
+
+struct Malformed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string quoted(std::string_view key) {
+    return "\"" + std::string(key) + "\"";
+}
+
+// A member that is left out or null counts as absent.
+const json* member(const json& object, std::string_view key) {
+    const auto found = object.find(key);
+    if (found == object.end() || found->is_null()) {
+        return nullptr;
+    }
+    return &*found;
+}
+
+const json* objectMember(const json& object, std::string_view key) {
+    const json* value = member(object, key);
+    if (value && !value->is_object()) {
+        throw Malformed(quoted(key) + " is not an object");
+    }
+    return value;
+}
+
+template <typename T> T numberValue(const json& value, std::string_view key) {
+    const auto outOfRange = [&] { return Malformed(quoted(key) + " is not a number in range"); };
+    if (value.is_number_unsigned()) {
+        const auto number = value.get<uint64_t>();
+        if (number > static_cast<uint64_t>(std::numeric_limits<T>::max())) {
+            throw outOfRange();
+        }
+        return static_cast<T>(number);
+    }
+    if (value.is_number_integer()) {
+        const auto number = value.get<int64_t>();
+        if constexpr (std::is_unsigned_v<T>) {
+            if (number < 0 || static_cast<uint64_t>(number) > std::numeric_limits<T>::max()) {
+                throw outOfRange();
+            }
+        } else if (number < std::numeric_limits<T>::min() ||
+                   number > std::numeric_limits<T>::max()) {
+            throw outOfRange();
+        }
+        return static_cast<T>(number);
+    }
+    throw outOfRange();
+}
+
+template <typename T> T number(const json& object, std::string_view key, T fallback = T{}) {
+    const json* value = member(object, key);
+    return value ? numberValue<T>(*value, key) : fallback;
+}
+
+template <typename T> T boundedNumber(const json& object, std::string_view key, T low, T high) {
+    const T value = number<T>(object, key);
+    if (value < low || value > high) {
+        throw Malformed(quoted(key) + " is not a number in range");
+    }
+    return value;
+}
+
+bool flag(const json& object, std::string_view key) {
+    const json* value = member(object, key);
+    if (!value) {
+        return false;
+    }
+    if (!value->is_boolean()) {
+        throw Malformed(quoted(key) + " is not true or false");
+    }
+    return value->get<bool>();
+}
+
+int hexDigit(char digit) {
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    if (digit >= 'a' && digit <= 'f') {
+        return digit - 'a' + 10;
+    }
+    if (digit >= 'A' && digit <= 'F') {
+        return digit - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string hexBytes(const std::string& hex, std::string_view key) {
+    if (hex.size() % 2 != 0) {
+        throw Malformed(quoted(key) + " has an odd number of hex digits");
+    }
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = hexDigit(hex[i]);
+        const int low = hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            throw Malformed(quoted(key) + " holds a character that is not a hex digit");
+        }
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    return bytes;
+}
+
+// Reads the values of one message into memory that the message owns.
+class Reader {
+public:
+    explicit Reader(DecodedMessage& owner) : owner_(owner) {}
+
+    es_string_token_t token(const json& object, std::string_view key) {
+        const json* value = member(object, key);
+        return value ? tokenValue(*value, key) : es_string_token_t{};
+    }
+
+    es_string_token_t tokenValue(const json& value, std::string_view key) {
+        if (value.is_null()) {
+            return {};
+        }
+        if (value.is_string()) {
+            return keepToken(value.get<std::string>(), std::nullopt, key);
+        }
+        if (!value.is_object()) {
+            throw Malformed(quoted(key) + " is not a string token");
+        }
+        const json* data = member(value, "data");
+        const json* hex = member(value, "hex");
+        if ((data && hex) || (data && !data->is_string()) || (hex && !hex->is_string())) {
+            throw Malformed(quoted(key) + " needs one text \"data\" or \"hex\"");
+        }
+        std::string bytes;
+        if (data) {
+            bytes = data->get<std::string>();
+        } else if (hex) {
+            bytes = hexBytes(hex->get<std::string>(), key);
+        }
+        const json* length = member(value, "length");
+        return keepToken(std::move(bytes),
+                         length ? std::optional(numberValue<size_t>(*length, key)) : std::nullopt,
+                         key);
+    }
+
+    es_string_token_t* tokens(const json& object, std::string_view key, size_t& count) {
+        const json* value = member(object, key);
+        count = 0;
+        if (!value) {
+            return nullptr;
+        }
+        if (!value->is_array()) {
+            throw Malformed(quoted(key) + " is not an array");
+        }
+        es_string_token_t* list = owner_.makeArray<es_string_token_t>(value->size());
+        for (const json& item : *value) {
+            list[count++] = tokenValue(item, key);
+        }
+        return list;
+    }
+
+    es_file_t* file(const json& object, std::string_view key) {
+        const json* value = member(object, key);
+        if (!value) {
+            return nullptr;
+        }
+        auto* result = owner_.make<es_file_t>();
+        if (value->is_string()) {
+            result->path = tokenValue(*value, key);
+        } else if (value->is_object()) {
+            result->path = token(*value, "path");
+        } else {
+            throw Malformed(quoted(key) + " is not a file");
+        }
+        return result;
+    }
+
+    es_process_t* process(const json& object, std::string_view key) {
+        const json* value = objectMember(object, key);
+        if (!value) {
+            return nullptr;
+        }
+        auto* result = owner_.make<es_process_t>();
+        result->audit_token = auditToken(*value, "audit_token");
+        result->parent_audit_token = auditToken(*value, "parent_audit_token");
+        result->responsible_audit_token = auditToken(*value, "responsible_audit_token");
+        result->ppid = number<pid_t>(*value, "ppid");
+        result->original_ppid = number<pid_t>(*value, "original_ppid");
+        result->group_id = number<pid_t>(*value, "group_id");
+        result->session_id = number<pid_t>(*value, "session_id");
+        result->team_id = token(*value, "team_id");
+        result->signing_id = token(*value, "signing_id");
+        result->is_platform_binary = flag(*value, "is_platform_binary");
+        result->executable = file(*value, "executable");
+        result->tty = file(*value, "tty");
+        if (const json* start = objectMember(*value, "start_time")) {
+            result->start_time.tv_sec = number<time_t>(*start, "sec");
+            result->start_time.tv_usec = boundedNumber<suseconds_t>(*start, "usec", 0, 999'999);
+        }
+        return result;
+    }
+
+    template <typename T> T* payload() { return owner_.make<T>(); }
+    template <typename T> T* array(size_t count) { return owner_.makeArray<T>(count); }
+
+private:
+    static audit_token_t auditToken(const json& object, std::string_view key) {
+        audit_token_t token{};
+        const json* value = objectMember(object, key);
+        if (!value) {
+            return token;
+        }
+        token.val[0] = number<uint32_t>(*value, "auid");
+        token.val[1] = number<uint32_t>(*value, "euid");
+        token.val[2] = number<uint32_t>(*value, "egid");
+        token.val[3] = number<uint32_t>(*value, "ruid");
+        token.val[4] = number<uint32_t>(*value, "rgid");
+        token.val[5] = static_cast<uint32_t>(number<int32_t>(*value, "pid"));
+        token.val[6] = static_cast<uint32_t>(number<int32_t>(*value, "asid"));
+        token.val[7] = static_cast<uint32_t>(number<int32_t>(*value, "pidversion"));
+        return token;
+    }
+
+    // The bytes are padded with zero bytes up to the larger of their count and the length.
+    es_string_token_t keepToken(std::string bytes, std::optional<size_t> length,
+                                std::string_view key) {
+        const size_t tokenLength = length.value_or(bytes.size());
+        if (tokenLength > MessageDecoder::maxTokenLength) {
+            throw Malformed(quoted(key) + " is longer than the service accepts");
+        }
+        bytes.resize(std::max(bytes.size(), tokenLength), '\0');
+        budget_ += bytes.size();
+        if (budget_ > MessageDecoder::maxMessageBytes) {
+            throw Malformed("the message is larger than the service accepts");
+        }
+        return {tokenLength, owner_.keep(std::move(bytes))};
+    }
+
+    DecodedMessage& owner_;
+    size_t budget_ = 0;
+};
+
+void fixedText(const json& object, std::string_view key, char* target, size_t size) {
+    const json* value = member(object, key);
+    if (!value) {
+        return;
+    }
+    if (!value->is_string()) {
+        throw Malformed(quoted(key) + " is not a string");
+    }
+    const auto& text = value->get_ref<const std::string&>();
+    // A longer name fills the whole array, with no zero byte, as the kernel leaves it.
+    std::memcpy(target, text.data(), std::min(size, text.size()));
+}
+
+es_statfs_t* statfs(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_statfs_t>();
+    const json* value = objectMember(event, "statfs");
+    if (!value) {
+        return result;
+    }
+    result->f_bsize = number<uint32_t>(*value, "f_bsize");
+    result->f_iosize = number<int32_t>(*value, "f_iosize");
+    result->f_blocks = number<uint64_t>(*value, "f_blocks");
+    result->f_bfree = number<uint64_t>(*value, "f_bfree");
+    result->f_bavail = number<uint64_t>(*value, "f_bavail");
+    result->f_files = number<uint64_t>(*value, "f_files");
+    result->f_ffree = number<uint64_t>(*value, "f_ffree");
+    if (const json* fsid = member(*value, "f_fsid")) {
+        if (!fsid->is_array() || fsid->size() != 2) {
+            throw Malformed("\"f_fsid\" is not an array of two numbers");
+        }
+        result->f_fsid.val[0] = numberValue<int32_t>((*fsid)[0], "f_fsid");
+        result->f_fsid.val[1] = numberValue<int32_t>((*fsid)[1], "f_fsid");
+    }
+    result->f_owner = number<uid_t>(*value, "f_owner");
+    result->f_type = number<uint32_t>(*value, "f_type");
+    result->f_flags = number<uint32_t>(*value, "f_flags");
+    result->f_fssubtype = number<uint32_t>(*value, "f_fssubtype");
+    fixedText(*value, "f_fstypename", result->f_fstypename, sizeof result->f_fstypename);
+    fixedText(*value, "f_mntonname", result->f_mntonname, sizeof result->f_mntonname);
+    fixedText(*value, "f_mntfromname", result->f_mntfromname, sizeof result->f_mntfromname);
+    result->f_flags_ext = number<uint32_t>(*value, "f_flags_ext");
+    return result;
+}
+
+es_event_exec_t exec(Reader& reader, const json& event) {
+    es_event_exec_t result{};
+    result.target = reader.process(event, "target");
+    result.script = reader.file(event, "script");
+    result.cwd = reader.file(event, "cwd");
+    result.dyld_exec_path = reader.token(event, "dyld_exec_path");
+    result.image_cputype = number<cpu_type_t>(event, "image_cputype");
+    size_t count = 0;
+    result.reserved_args = reader.tokens(event, "args", count);
+    result.reserved_arg_count = static_cast<uint32_t>(count);
+    result.reserved_env = reader.tokens(event, "env", count);
+    result.reserved_env_count = static_cast<uint32_t>(count);
+    return result;
+}
+
+es_event_authentication_t* authentication(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_authentication_t>();
+    result->success = flag(event, "success");
+    result->type = number<es_authentication_type_t>(event, "type");
+    const json none = json::object();
+    const json* given = objectMember(event, "data");
+    const json& data = given ? *given : none;
+    switch (result->type) {
+    case ES_AUTHENTICATION_TYPE_OD: {
+        auto* od = reader.payload<es_event_authentication_od_t>();
+        od->instigator = reader.process(data, "instigator");
+        od->record_type = reader.token(data, "record_type");
+        od->record_name = reader.token(data, "record_name");
+        od->node_name = reader.token(data, "node_name");
+        od->db_path = reader.token(data, "db_path");
+        result->data.od = od;
+        break;
+    }
+    case ES_AUTHENTICATION_TYPE_TOUCHID: {
+        auto* touchid = reader.payload<es_event_authentication_touchid_t>();
+        touchid->instigator = reader.process(data, "instigator");
+        touchid->touchid_mode = number<es_touchid_mode_t>(data, "touchid_mode");
+        touchid->has_uid = flag(data, "has_uid");
+        touchid->uid = number<uid_t>(data, "uid");
+        result->data.touchid = touchid;
+        break;
+    }
+    case ES_AUTHENTICATION_TYPE_TOKEN: {
+        auto* token = reader.payload<es_event_authentication_token_t>();
+        token->instigator = reader.process(data, "instigator");
+        token->pubkey_hash = reader.token(data, "pubkey_hash");
+        token->token_id = reader.token(data, "token_id");
+        token->kerberos_principal = reader.token(data, "kerberos_principal");
+        result->data.token = token;
+        break;
+    }
+    case ES_AUTHENTICATION_TYPE_AUTO_UNLOCK: {
+        auto* autoUnlock = reader.payload<es_event_authentication_auto_unlock_t>();
+        autoUnlock->username = reader.token(data, "username");
+        autoUnlock->type = number<es_auto_unlock_type_t>(data, "type");
+        result->data.auto_unlock = autoUnlock;
+        break;
+    }
+    default:
+        break;
+    }
+    return result;
+}
+
+// The four login-window session payloads have the same two fields.
+template <typename Session> Session* session(Reader& reader, const json& event) {
+    auto* result = reader.payload<Session>();
+    result->username = reader.token(event, "username");
+    result->graphical_session_id = number<es_graphical_session_id_t>(event, "graphical_session_id");
+    return result;
+}
+
+es_event_screensharing_attach_t* screensharingAttach(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_screensharing_attach_t>();
+    result->success = flag(event, "success");
+    result->source_address_type = number<es_address_type_t>(event, "source_address_type");
+    result->source_address = reader.token(event, "source_address");
+    result->viewer_appleid = reader.token(event, "viewer_appleid");
+    result->authentication_type = reader.token(event, "authentication_type");
+    result->authentication_username = reader.token(event, "authentication_username");
+    result->session_username = reader.token(event, "session_username");
+    result->existing_session = flag(event, "existing_session");
+    result->graphical_session_id = number<es_graphical_session_id_t>(event, "graphical_session_id");
+    return result;
+}
+
+es_event_screensharing_detach_t* screensharingDetach(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_screensharing_detach_t>();
+    result->source_address_type = number<es_address_type_t>(event, "source_address_type");
+    result->source_address = reader.token(event, "source_address");
+    result->viewer_appleid = reader.token(event, "viewer_appleid");
+    result->graphical_session_id = number<es_graphical_session_id_t>(event, "graphical_session_id");
+    return result;
+}
+
+es_event_openssh_login_t* opensshLogin(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_openssh_login_t>();
+    result->success = flag(event, "success");
+    result->result_type = number<es_openssh_login_result_type_t>(event, "result_type");
+    result->source_address_type = number<es_address_type_t>(event, "source_address_type");
+    result->source_address = reader.token(event, "source_address");
+    result->username = reader.token(event, "username");
+    result->has_uid = flag(event, "has_uid");
+    result->uid = number<uid_t>(event, "uid");
+    return result;
+}
+
+es_event_openssh_logout_t* opensshLogout(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_openssh_logout_t>();
+    result->source_address_type = number<es_address_type_t>(event, "source_address_type");
+    result->source_address = reader.token(event, "source_address");
+    result->username = reader.token(event, "username");
+    result->uid = number<uid_t>(event, "uid");
+    return result;
+}
+
+es_event_login_login_t* loginLogin(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_login_login_t>();
+    result->success = flag(event, "success");
+    result->failure_message = reader.token(event, "failure_message");
+    result->username = reader.token(event, "username");
+    result->has_uid = flag(event, "has_uid");
+    result->uid = number<uid_t>(event, "uid");
+    return result;
+}
+
+es_event_login_logout_t* loginLogout(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_login_logout_t>();
+    result->username = reader.token(event, "username");
+    result->uid = number<uid_t>(event, "uid");
+    return result;
+}
+
+es_event_su_t* su(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_su_t>();
+    result->success = flag(event, "success");
+    result->failure_message = reader.token(event, "failure_message");
+    result->from_uid = number<uid_t>(event, "from_uid");
+    result->from_username = reader.token(event, "from_username");
+    result->has_to_uid = flag(event, "has_to_uid");
+    result->to_uid = number<uid_t>(event, "to_uid");
+    result->to_username = reader.token(event, "to_username");
+    result->shell = reader.token(event, "shell");
+    result->argv = reader.tokens(event, "argv", result->argc);
+    result->env = reader.tokens(event, "env", result->env_count);
+    return result;
+}
+
+es_event_sudo_t* sudo(Reader& reader, const json& event) {
+    auto* result = reader.payload<es_event_sudo_t>();
+    result->success = flag(event, "success");
+    if (const json* reject = objectMember(event, "reject_info")) {
+        auto* info = reader.payload<es_sudo_reject_info_t>();
+        info->plugin_name = reader.token(*reject, "plugin_name");
+        info->plugin_type = number<es_sudo_plugin_type_t>(*reject, "plugin_type");
+        info->failure_message = reader.token(*reject, "failure_message");
+        result->reject_info = info;
+    }
+    result->has_from_uid = flag(event, "has_from_uid");
+    result->from_uid = number<uid_t>(event, "from_uid");
+    result->from_username = reader.token(event, "from_username");
+    result->has_to_uid = flag(event, "has_to_uid");
+    result->to_uid = number<uid_t>(event, "to_uid");
+    result->to_username = reader.token(event, "to_username");
+    result->command = reader.token(event, "command");
+    return result;
+}
+
+void readPayload(Reader& reader, es_message_t& message, const json& event) {
+    es_events_t& payload = message.event;
+    switch (message.event_type) {
+    case ES_EVENT_TYPE_NOTIFY_EXEC:
+        payload.exec = exec(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_KEXTLOAD:
+        payload.kextload.identifier = reader.token(event, "identifier");
+        break;
+    case ES_EVENT_TYPE_NOTIFY_KEXTUNLOAD:
+        payload.kextunload.identifier = reader.token(event, "identifier");
+        break;
+    case ES_EVENT_TYPE_NOTIFY_MOUNT:
+        payload.mount.statfs = statfs(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_UNMOUNT:
+        payload.unmount.statfs = statfs(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_AUTHENTICATION:
+        payload.authentication = authentication(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGIN:
+        payload.lw_session_login = session<es_event_lw_session_login_t>(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGOUT:
+        payload.lw_session_logout = session<es_event_lw_session_logout_t>(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOCK:
+        payload.lw_session_lock = session<es_event_lw_session_lock_t>(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LW_SESSION_UNLOCK:
+        payload.lw_session_unlock = session<es_event_lw_session_unlock_t>(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_SCREENSHARING_ATTACH:
+        payload.screensharing_attach = screensharingAttach(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_SCREENSHARING_DETACH:
+        payload.screensharing_detach = screensharingDetach(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGIN:
+        payload.openssh_login = opensshLogin(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGOUT:
+        payload.openssh_logout = opensshLogout(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LOGIN_LOGIN:
+        payload.login_login = loginLogin(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_LOGIN_LOGOUT:
+        payload.login_logout = loginLogout(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_SU:
+        payload.su = su(reader, event);
+        break;
+    case ES_EVENT_TYPE_NOTIFY_SUDO:
+        payload.sudo = sudo(reader, event);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+MessageDecoder::MessageDecoder(Clock clock) : clock_(std::move(clock)) {}
+
+MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
+    const json object = json::parse(line, nullptr, false);
+    if (!object.is_object()) {
+        return {std::nullopt, "not a JSON object"};
+    }
+    DecodedMessage decoded;
+    es_message_t& message = decoded.message();
+    try {
+        Reader reader(decoded);
+        message.version = number<uint32_t>(object, "version", 7);
+        if (const json* time = objectMember(object, "time")) {
+            message.time.tv_sec = number<time_t>(*time, "sec");
+            message.time.tv_nsec = boundedNumber<long>(*time, "nsec", 0, 999'999'999);
+        } else {
+            const auto sinceEpoch = clock_().time_since_epoch();
+            const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+            message.time.tv_sec = static_cast<time_t>(seconds.count());
+            message.time.tv_nsec = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+        }
+        message.global_seq_num =
+            number<uint64_t>(object, "global_seq_num", lastSequenceNumber_ + 1);
+        message.event_type = number<es_event_type_t>(object, "event_type");
+        message.process = reader.process(object, "process");
+        const json none = json::object();
+        const json* event = objectMember(object, "event");
+        readPayload(reader, message, event ? *event : none);
+    } catch (const Malformed& error) {
+        return {std::nullopt, error.what()};
+    }
+    lastSequenceNumber_ = message.global_seq_num;
+    return {std::move(decoded), {}};
+}
+
+} // namespace vorla::endpoint_security

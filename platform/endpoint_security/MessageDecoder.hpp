@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/endpoint_security/DecodedMessage.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorla::endpoint_security {
+
+// Turns the lines of a message stream (one JSON object per line) into messages. Keys that are
+// left out take their defaults; the sequence number continues from the previous message.
+class MessageDecoder {
+public:
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+
+    // A token or a whole message may not make the service hold more than this many bytes.
+    static constexpr size_t maxTokenLength = size_t{1} << 20;
+    static constexpr size_t maxMessageBytes = size_t{16} << 20;
+
+    explicit MessageDecoder(Clock clock = std::chrono::system_clock::now);
+
+    struct Result {
+        std::optional<DecodedMessage> message;
+        // Why the line was not a message, when it was not.
+        std::string error;
+    };
+
+    Result decode(std::string_view line);
+
+private:
+    Clock clock_;
+    uint64_t lastSequenceNumber_ = 0;
+};
+
+} // namespace vorla::endpoint_security

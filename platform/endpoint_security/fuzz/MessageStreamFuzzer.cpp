@@ -1,0 +1,80 @@
+// Feeds arbitrary bytes, line by line, through the message-stream decoder and every record and
+// execution line: nothing may crash or leak, every JSON line must parse, and no line may hold
+// more line breaks than its format has.
+
+#include "extension/records/AccessRecords.hpp"
+#include "extension/records/ExecLines.hpp"
+#include "platform/endpoint_security/MessageDecoder.hpp"
+#include "platform/foundation/JSONEncoder.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+using namespace vorla;
+
+const foundation::DateFormatter& sharedFormatter() {
+    static const foundation::DateFormatter formatter = [] {
+        foundation::DateFormatter made;
+        made.setLocale("en_US_POSIX");
+        made.setDateFormat("yyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ");
+        made.setTimeZone("UTC");
+        return made;
+    }();
+    return formatter;
+}
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+void checkJSONLine(const nlohmann::json& record) {
+    try {
+        const std::string line = foundation::JSONEncoder().encode(record);
+        require(line.find_first_of("\r\n") == std::string::npos);
+        require(nlohmann::json::accept(line));
+    } catch (const foundation::JSONEncoder::EncodingError&) {
+        // A record that writes nothing is refused, as it should be.
+    }
+}
+
+size_t lineBreaks(const std::string& line) {
+    return static_cast<size_t>(
+        std::count_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }));
+}
+
+void handle(const es_message_t& message) {
+    const records::RecordContext context{sharedFormatter()};
+    if (message.event_type == ES_EVENT_TYPE_NOTIFY_EXEC) {
+        checkJSONLine(records::execRecord(message, sharedFormatter()));
+        require(lineBreaks(records::formatExecAuditd(message)) == 1);
+        require(lineBreaks(records::formatExecCustom(
+                    message,
+                    "${timestamp} ${username} ${group} ${command} ${args} ${env} ${tty} "
+                    "${cwd} ${script} ${exec_path} ${arch} ${ppid}",
+                    sharedFormatter())) == 0);
+    } else if (auto record = records::accessRecordFor(message, context)) {
+        checkJSONLine(*record);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    endpoint_security::MessageDecoder decoder;
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    while (!input.empty()) {
+        const size_t end = input.find('\n');
+        const std::string_view line = input.substr(0, end);
+        input = end == std::string_view::npos ? std::string_view() : input.substr(end + 1);
+        auto decoded = decoder.decode(line);
+        if (decoded.message) {
+            handle(decoded.message->message());
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,142 @@
+#include "platform/endpoint_security/EndpointSecurity.h"
+#include "platform/endpoint_security/MessageDecoder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace vorla::endpoint_security {
+namespace {
+
+std::chrono::system_clock::time_point fixedNow() {
+    return std::chrono::system_clock::time_point(std::chrono::seconds(1714557600) +
+                                                 std::chrono::milliseconds(250));
+}
+
+std::string bytes(const es_string_token_t& token, size_t count) {
+    return std::string(token.data, count);
+}
+
+TEST(MessageDecoder, LeftOutKeysTakeTheirDefaults) {
+    MessageDecoder decoder(fixedNow);
+    auto first = decoder.decode(R"({"event_type": 17})");
+    ASSERT_TRUE(first.message) << first.error;
+    const es_message_t& message = first.message->message();
+    EXPECT_EQ(message.version, 7u);
+    EXPECT_EQ(message.time.tv_sec, 1714557600);
+    EXPECT_EQ(message.time.tv_nsec, 250'000'000);
+    EXPECT_EQ(message.global_seq_num, 1u);
+    EXPECT_EQ(message.process, nullptr);
+    EXPECT_EQ(message.event.kextload.identifier.data, nullptr);
+    EXPECT_EQ(message.event.kextload.identifier.length, 0u);
+
+    auto explicitNumber = decoder.decode(R"({"global_seq_num": 10})");
+    auto next = decoder.decode(R"({"event_type": 999, "event": {"anything": 1}})");
+    ASSERT_TRUE(explicitNumber.message && next.message);
+    EXPECT_EQ(next.message->message().global_seq_num, 11u);
+}
+
+TEST(MessageDecoder, ReadsStringTokensFilesAndTheirPadding) {
+    MessageDecoder decoder;
+    auto decoded = decoder.decode(R"({"event_type": 9, "event": {
+        "target": {"executable": "/bin/ls", "tty": {"path": null},
+                   "audit_token": {"ruid": 4294967294, "pid": -5},
+                   "start_time": {"sec": 7, "usec": 999999}},
+        "cwd": {"path": {"data": "ab\u0000cd", "length": 3}},
+        "script": null,
+        "dyld_exec_path": {"hex": "ff41", "length": 6},
+        "args": ["ls", null, {"data": "long", "length": 2}], "env": []}})");
+    ASSERT_TRUE(decoded.message) << decoded.error;
+    const es_event_exec_t& exec = decoded.message->message().event.exec;
+    ASSERT_NE(exec.target, nullptr);
+    EXPECT_EQ(bytes(exec.target->executable->path, 8), std::string("/bin/ls\0", 8));
+    EXPECT_EQ(exec.target->executable->path.length, 7u);
+    ASSERT_NE(exec.target->tty, nullptr);
+    EXPECT_EQ(exec.target->tty->path.data, nullptr);
+    EXPECT_EQ(audit_token_to_ruid(exec.target->audit_token), 4294967294u);
+    EXPECT_EQ(audit_token_to_pid(exec.target->audit_token), -5);
+    EXPECT_EQ(exec.target->start_time.tv_usec, 999999);
+    EXPECT_EQ(exec.cwd->path.length, 3u);
+    EXPECT_EQ(bytes(exec.cwd->path, 5), std::string("ab\0cd", 5));
+    EXPECT_EQ(exec.script, nullptr);
+    EXPECT_EQ(exec.dyld_exec_path.length, 6u);
+    EXPECT_EQ(bytes(exec.dyld_exec_path, 6), std::string("\xFF"
+                                                         "A\0\0\0\0",
+                                                         6));
+    ASSERT_EQ(es_exec_arg_count(&exec), 3u);
+    EXPECT_EQ(es_exec_arg(&exec, 1).data, nullptr);
+    EXPECT_EQ(es_exec_arg(&exec, 2).length, 2u);
+    EXPECT_EQ(es_exec_arg(&exec, 7).data, nullptr);
+    EXPECT_EQ(es_exec_env_count(&exec), 0u);
+}
+
+TEST(MessageDecoder, FillsFixedNameArraysWithoutOverrunning) {
+    MessageDecoder decoder;
+    const std::string longName(40, 'x');
+    auto decoded =
+        decoder.decode(R"({"event_type": 22, "event": {"statfs": {"f_fstypename": ")" + longName +
+                       R"(", "f_fsid": [-1, 5], "f_blocks": 18446744073709551615}}})");
+    ASSERT_TRUE(decoded.message) << decoded.error;
+    const es_statfs_t* statfs = decoded.message->message().event.mount.statfs;
+    EXPECT_EQ(std::string(statfs->f_fstypename, 16), std::string(16, 'x'));
+    EXPECT_EQ(statfs->f_mntonname[0], '\0');
+    EXPECT_EQ(statfs->f_fsid.val[0], -1);
+    EXPECT_EQ(statfs->f_blocks, UINT64_MAX);
+}
+
+TEST(MessageDecoder, PointerPayloadsAndAuthenticationData) {
+    MessageDecoder decoder;
+    auto touch = decoder.decode(
+        R"({"event_type": 111, "event": {"type": 1, "data": {"touchid_mode": 1, "uid": 501}}})");
+    ASSERT_TRUE(touch.message) << touch.error;
+    const es_event_authentication_t* authentication = touch.message->message().event.authentication;
+    EXPECT_EQ(authentication->data.touchid->uid, 501u);
+    EXPECT_EQ(authentication->data.touchid->instigator, nullptr);
+
+    auto unknown = decoder.decode(R"({"event_type": 111, "event": {"type": 7, "data": {}}})");
+    ASSERT_TRUE(unknown.message);
+    EXPECT_EQ(unknown.message->message().event.authentication->data.od, nullptr);
+
+    auto sudo = decoder.decode(R"({"event_type": 131})");
+    ASSERT_TRUE(sudo.message);
+    ASSERT_NE(sudo.message->message().event.sudo, nullptr);
+    EXPECT_EQ(sudo.message->message().event.sudo->reject_info, nullptr);
+}
+
+TEST(MessageDecoder, RejectsLinesThatAreNotMessages) {
+    const char* const lines[] = {
+        "not json",
+        "[1, 2]",
+        R"({"version": -1})",
+        R"({"version": 4294967296})",
+        R"({"version": 1.5})",
+        R"({"global_seq_num": 18446744073709551616})",
+        R"({"event_type": 120, "event": {"uid": -1}})",
+        R"({"event_type": 120, "event": {"success": 1}})",
+        R"({"event_type": 17, "event": {"identifier": 5}})",
+        R"({"event_type": 17, "event": {"identifier": {"hex": "abc"}}})",
+        R"({"event_type": 17, "event": {"identifier": {"hex": "zz"}}})",
+        R"({"event_type": 17, "event": {"identifier": {"data": "a", "length": 99999999999}}})",
+        R"({"event_type": 22, "event": {"statfs": {"f_fsid": [1]}}})",
+        R"({"event_type": 22, "event": {"statfs": {"f_iosize": 2147483648}}})",
+        R"({"time": {"sec": 1, "nsec": 1000000000}})",
+        R"({"process": {"start_time": {"usec": -1}}})",
+        R"({"event_type": 9, "event": {"args": "ls"}})",
+    };
+    for (const char* line : lines) {
+        MessageDecoder decoder;
+        const auto result = decoder.decode(line);
+        EXPECT_FALSE(result.message) << line;
+        EXPECT_FALSE(result.error.empty()) << line;
+    }
+}
+
+TEST(MessageDecoder, ARejectedLineDoesNotAdvanceTheSequence) {
+    MessageDecoder decoder;
+    ASSERT_TRUE(decoder.decode("{}").message);
+    ASSERT_FALSE(decoder.decode(R"({"version": "x"})").message);
+    EXPECT_EQ(decoder.decode("{}").message->message().global_seq_num, 2u);
+}
+
+} // namespace
+} // namespace vorla::endpoint_security
