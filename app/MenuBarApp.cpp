@@ -1,13 +1,11 @@
 #include "app/MenuBarApp.hpp"
 
-#include <cstdio>
-#include <cstdlib>
+#include "app/ui/VorlaApp.hpp"
 
 namespace vorla {
 
-int runMenuBarApp(int, char*[]) {
-    std::fputs("vorla: the menu-bar app is not available in this build\n", stderr);
-    return EXIT_SUCCESS;
+int runMenuBarApp(int argc, char* argv[]) {
+    return runVorlaApp(argc, argv);
 }
 
 } // namespace vorla

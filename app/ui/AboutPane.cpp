@@ -51,7 +51,8 @@ AboutPane::AboutPane(std::optional<std::string> appVersion, std::optional<int> c
     const std::string site(productSite);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(makeLinkButton("Acknowledgements", site + "/eula.html#acknowledgements", this));
+    buttons->addWidget(
+        makeLinkButton("Acknowledgements", site + "/eula.html#acknowledgements", this));
     buttons->addWidget(makeLinkButton("License Agreement", site + "/eula.html", this));
     buttons->addStretch(1);
 
@@ -63,9 +64,13 @@ AboutPane::AboutPane(std::optional<std::string> appVersion, std::optional<int> c
     column->addStretch(1);
 }
 
-QString AboutPane::versionLine() const { return version_->text(); }
+QString AboutPane::versionLine() const {
+    return version_->text();
+}
 
-QString AboutPane::captionLine() const { return caption_->text(); }
+QString AboutPane::captionLine() const {
+    return caption_->text();
+}
 
 AboutPane* makeAboutPane(const BundleInfo& bundle) {
     return new AboutPane(bundle.string("CFBundleShortVersionString"), currentGregorianYear());

@@ -21,8 +21,7 @@ void AppDelegate::setUpStatusBar(bool hasSystemTray) {
     }
     auto controller = std::make_unique<StatusBarController>(std::move(statusItem), popover_);
     controller->setEventMonitor(std::make_unique<EventListener>(
-        outsideClickMask,
-        [controller = controller.get()](const QMouseEvent* event) {
+        outsideClickMask, [controller = controller.get()](const QMouseEvent* event) {
             controller->closeOnOutsideClick(event);
         }));
     statusBar_ = std::move(controller);

@@ -11,13 +11,21 @@ ColorScheme colorScheme(const QWidget& widget) {
                                                                        : ColorScheme::light;
 }
 
-QColor grey(double whiteLevel) { return QColor::fromRgbF(whiteLevel, whiteLevel, whiteLevel); }
+QColor grey(double whiteLevel) {
+    return QColor::fromRgbF(whiteLevel, whiteLevel, whiteLevel);
+}
 
-QColor systemBlue() { return QColor(0, 122, 255); }
+QColor systemBlue() {
+    return QColor(0, 122, 255);
+}
 
-QColor systemGrey() { return QColor(142, 142, 147); }
+QColor systemGrey() {
+    return QColor(142, 142, 147);
+}
 
-QColor primaryText(const QWidget& widget) { return widget.palette().color(QPalette::WindowText); }
+QColor primaryText(const QWidget& widget) {
+    return widget.palette().color(QPalette::WindowText);
+}
 
 QFont systemFont(double pixelSize, QFont::Weight weight) {
     QFont font = QApplication::font();

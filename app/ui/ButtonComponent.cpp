@@ -24,13 +24,15 @@ ButtonComponent::ButtonComponent(std::string path, QClipboard& pasteboard, QWidg
     QObject::connect(this, &QAbstractButton::clicked, [this] { copy(); });
 }
 
-QSize ButtonComponent::sizeHint() const { return {55, 20}; }
+QSize ButtonComponent::sizeHint() const {
+    return {55, 20};
+}
 
 // The clipboard then holds the path as its only item, in place of whatever it held before.
 void ButtonComponent::copy() {
-    auto* data = new QMimeData;
-    data->setText(QString::fromStdString(path_));
-    pasteboard_.setMimeData(data);
+    auto* item = new QMimeData;
+    item->setText(QString::fromStdString(path_));
+    pasteboard_.setMimeData(item);
 }
 
 void ButtonComponent::paintEvent(QPaintEvent*) {

@@ -15,7 +15,9 @@ CloseButton::CloseButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-QSize CloseButton::sizeHint() const { return {symbolSize, symbolSize}; }
+QSize CloseButton::sizeHint() const {
+    return {symbolSize, symbolSize};
+}
 
 void CloseButton::enterEvent(QEnterEvent* event) {
     hovered_ = true;

@@ -15,8 +15,8 @@ std::string joined(const std::string& basePath, const std::string& fileName) {
 } // namespace
 
 ConfigPane::ConfigPane(std::string basePath, std::string configPath, std::string auditLogPath,
-                       std::string accessLogPath, std::string errorlogPath,
-                       QClipboard& pasteboard, QWidget* parent)
+                       std::string accessLogPath, std::string errorlogPath, QClipboard& pasteboard,
+                       QWidget* parent)
     : QWidget(parent) {
     const std::pair<const char*, std::string> entries[] = {
         {"configuration location", joined(basePath, configPath)},

@@ -12,7 +12,9 @@ namespace vorla {
 namespace {
 constexpr int panePadding = 15;
 
-int paddingBeside(int outset) { return std::max(0, panePadding - outset); }
+int paddingBeside(int outset) {
+    return std::max(0, panePadding - outset);
+}
 } // namespace
 
 CustomTabView::CustomTabView(std::vector<TabData> tabs, Observable<std::int64_t> selectedIndex,
@@ -25,10 +27,9 @@ CustomTabView::CustomTabView(std::vector<TabData> tabs, Observable<std::int64_t>
     column->addLayout(paneArea_, 1);
 
     showPane(selectedIndex.get());
-    watch<std::int64_t, CustomTabView>(selectedIndex, this,
-                                       [](CustomTabView& view, const std::int64_t& index, auto&) {
-                                           view.showPane(index);
-                                       });
+    watch<std::int64_t, CustomTabView>(
+        selectedIndex, this,
+        [](CustomTabView& view, const std::int64_t& index, auto&) { view.showPane(index); });
 }
 
 void CustomTabView::showPane(std::int64_t index) {
@@ -42,12 +43,18 @@ void CustomTabView::showPane(std::int64_t index) {
     const TabPane pane = content_(index);
     pane_ = pane.view;
     pane_->setParent(this);
-    paneArea_->setContentsMargins(paddingBeside(pane.outsets.left()), paddingBeside(pane.outsets.top()),
-                                  paddingBeside(pane.outsets.right()),
-                                  paddingBeside(pane.outsets.bottom()));
-    paneArea_->addStretch(1);
-    paneArea_->addWidget(pane_);
-    paneArea_->addStretch(1);
+    paneArea_->setContentsMargins(
+        paddingBeside(pane.outsets.left()), paddingBeside(pane.outsets.top()),
+        paddingBeside(pane.outsets.right()), paddingBeside(pane.outsets.bottom()));
+    // A pane that wants all the height (a list) gets it; others are centred between spacers.
+    const bool fillsHeight = (pane_->sizePolicy().verticalPolicy() & QSizePolicy::ExpandFlag) != 0;
+    if (!fillsHeight) {
+        paneArea_->addStretch(1);
+    }
+    paneArea_->addWidget(pane_, fillsHeight ? 1 : 0);
+    if (!fillsHeight) {
+        paneArea_->addStretch(1);
+    }
     pane_->show();
 }
 

@@ -51,7 +51,9 @@ private:
 EventListener::EventListener(std::uint64_t mask, Handler handler)
     : mask_(mask), handler_(std::move(handler)) {}
 
-EventListener::~EventListener() { stop(); }
+EventListener::~EventListener() {
+    stop();
+}
 
 void EventListener::start() {
     stop();

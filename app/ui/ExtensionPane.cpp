@@ -78,15 +78,21 @@ void ExtensionPane::extensionStateChanged(ExtensionState newValue, ExtensionStat
     handleStateChange(newValue, previous, extensionStatus_, manager_);
 }
 
-void ExtensionPane::extensionStatusChanged() { update(); }
+void ExtensionPane::extensionStatusChanged() {
+    update();
+}
 
 QString ExtensionPane::statusText() const {
     return QString::fromStdString(extensionStatus_.get());
 }
 
-QString ExtensionPane::toggleHint() const { return toggleHint_->text(); }
+QString ExtensionPane::toggleHint() const {
+    return toggleHint_->text();
+}
 
-QString ExtensionPane::confirmationHint() const { return confirmationHint_->text(); }
+QString ExtensionPane::confirmationHint() const {
+    return confirmationHint_->text();
+}
 
 void ExtensionPane::showHelpLines(bool animated) {
     const bool loaded = isLoaded(extensionState_.get());
@@ -113,7 +119,8 @@ void ExtensionPane::paintEvent(QPaintEvent*) {
     painter.setPen(primaryText(*this));
     const QRect frame = statusFrame_->geometry();
     const int lineHeight = fontMetrics().height();
-    const QRect textBox(frame.left(), frame.center().y() - lineHeight / 2, frame.width(), lineHeight);
+    const QRect textBox(frame.left(), frame.center().y() - lineHeight / 2, frame.width(),
+                        lineHeight);
     painter.drawText(textBox, Qt::AlignCenter | Qt::TextSingleLine, status);
 }
 

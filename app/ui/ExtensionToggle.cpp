@@ -14,7 +14,9 @@ namespace vorla {
 namespace {
 using Style = ExtensionToggleStyle;
 
-qreal offsetFor(bool on) { return on ? Style::knobOffset : -Style::knobOffset; }
+qreal offsetFor(bool on) {
+    return on ? Style::knobOffset : -Style::knobOffset;
+}
 } // namespace
 
 ExtensionToggle::ExtensionToggle(ExtensionToggleStyle style, bool on, QWidget* parent)

@@ -33,9 +33,10 @@ QSize LinkButton::sizeHint() const {
 void LinkButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // A plain button dims while it is pressed.
-    const QColor colour = isDown() ? palette().color(QPalette::PlaceholderText) : primaryText(*this);
-    drawSymbol(painter, symbolName_, QRectF(0, (height() - symbolSize) / 2.0, symbolSize, symbolSize),
-               colour);
+    const QColor colour =
+        isDown() ? palette().color(QPalette::PlaceholderText) : primaryText(*this);
+    drawSymbol(painter, symbolName_,
+               QRectF(0, (height() - symbolSize) / 2.0, symbolSize, symbolSize), colour);
     painter.setPen(colour);
     painter.drawText(rect().adjusted(symbolSize + symbolSpacing, 0, 0, 0),
                      Qt::AlignLeft | Qt::AlignVCenter, text());

@@ -34,7 +34,8 @@ public:
 // Opens a new mail to the bundle's EmailAddress, or to our default address.
 class MailToButton : public LinkButton {
 public:
-    explicit MailToButton(const std::optional<std::string>& emailAddress, QWidget* parent = nullptr);
+    explicit MailToButton(const std::optional<std::string>& emailAddress,
+                          QWidget* parent = nullptr);
 };
 
 } // namespace vorla

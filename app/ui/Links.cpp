@@ -13,7 +13,8 @@ namespace {
 bool isQueryAllowed(unsigned char byte) {
     constexpr std::string_view punctuation = "!$&'()*+,-./:;=?@_~";
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-           (byte >= '0' && byte <= '9') || punctuation.find(static_cast<char>(byte)) != punctuation.npos;
+           (byte >= '0' && byte <= '9') ||
+           punctuation.find(static_cast<char>(byte)) != punctuation.npos;
 }
 
 bool isValidUtf8(std::string_view text) {

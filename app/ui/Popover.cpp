@@ -38,7 +38,9 @@ void Popover::showRelativeTo(const QRect& anchor) {
     show();
 }
 
-void Popover::performClose() { close(); }
+void Popover::performClose() {
+    close();
+}
 
 void Popover::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -59,10 +61,12 @@ QPoint popoverPosition(const QRect& anchor, const QSize& size, const QRect& scre
         return {screen.right() + 1 - size.width() - anchorGap, screen.top() + anchorGap};
     }
     const bool below = anchor.center().y() < screen.center().y();
-    const int y = below ? anchor.bottom() + 1 + anchorGap : anchor.top() - anchorGap - size.height();
+    const int y =
+        below ? anchor.bottom() + 1 + anchorGap : anchor.top() - anchorGap - size.height();
     const int x = anchor.center().x() - size.width() / 2;
-    return {std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())),
-            std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()))};
+    return {
+        std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())),
+        std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()))};
 }
 
 } // namespace vorla

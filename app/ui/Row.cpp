@@ -30,7 +30,9 @@ Row::Row(const QString& displayText, std::string path, QClipboard& pasteboard, Q
     applyAppearance();
 }
 
-QString Row::displayText() const { return caption_->text(); }
+QString Row::displayText() const {
+    return caption_->text();
+}
 
 void Row::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {

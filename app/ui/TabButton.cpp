@@ -23,8 +23,7 @@ TabButton::TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidg
     setText(localized(data_.label.c_str()));
     setFixedSize(sizeHint());
     setFocusPolicy(Qt::TabFocus);
-    QObject::connect(this, &QAbstractButton::clicked,
-                     [this] { selectedIndex_.set(data_.index); });
+    QObject::connect(this, &QAbstractButton::clicked, [this] { selectedIndex_.set(data_.index); });
     watch<std::int64_t, TabButton>(selectedIndex_, this,
                                    [](TabButton& button, auto&, auto&) { button.update(); });
 }
@@ -33,7 +32,9 @@ TabButtonStyle TabButton::style() const {
     return {selectedIndex_.get(), data_.index, colorScheme(*this), hovering_};
 }
 
-QSize TabButton::sizeHint() const { return {labelWidth + 2 * padding, labelHeight + 2 * padding}; }
+QSize TabButton::sizeHint() const {
+    return {labelWidth + 2 * padding, labelHeight + 2 * padding};
+}
 
 void TabButton::enterEvent(QEnterEvent* event) {
     hovering_ = true;
@@ -61,8 +62,8 @@ void TabButton::paintEvent(QPaintEvent*) {
     const QFont captionFont = systemFont(captionSize);
     const int captionHeight = QFontMetrics(captionFont).height();
     const double top = padding + (labelHeight - symbolSize - captionHeight) / 2.0;
-    drawSymbol(painter, data_.image, QRectF((width() - symbolSize) / 2.0, top, symbolSize, symbolSize),
-               foreground);
+    drawSymbol(painter, data_.image,
+               QRectF((width() - symbolSize) / 2.0, top, symbolSize, symbolSize), foreground);
     painter.setFont(captionFont);
     painter.setPen(foreground);
     painter.drawText(QRectF(0, top + symbolSize, width(), captionHeight), Qt::AlignCenter, text());

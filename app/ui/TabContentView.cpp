@@ -37,8 +37,8 @@ TabContentView::TabContentView(ExtensionManager& manager, BundleInfo bundle, QWi
                          }
                      });
 
-    tabView_ = new CustomTabView(popoverTabs(), selectedIndex_,
-                                 [this](std::int64_t index) { return content(index); }, this);
+    tabView_ = new CustomTabView(
+        popoverTabs(), selectedIndex_, [this](std::int64_t index) { return content(index); }, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabView_);
@@ -47,6 +47,12 @@ TabContentView::TabContentView(ExtensionManager& manager, BundleInfo bundle, QWi
 void TabContentView::showEvent(QShowEvent* event) {
     manager_.status = extensionStatus_.binding();
     manager_.state = extensionLoaded_.binding();
+    // Showing the popover activates the app, and becoming active asks for the properties. An
+    // app that is still active (the popover was closed from the status item or with Escape)
+    // does not become active again, so it asks here, lest the switch show a stale state.
+    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
+        manager_.requestProperties();
+    }
     QWidget::showEvent(event);
 }
 

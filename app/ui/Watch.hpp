@@ -13,9 +13,9 @@ namespace vorla {
 // binding to it can be held elsewhere), so the change handler checks that the widget still
 // exists before it touches it.
 template <typename Value, typename Widget>
-void watch(const Observable<Value>& observable, Widget* widget,
-           std::function<void(Widget& widget, const Value& newValue, const Value& oldValue)>
-               onChange) {
+void watch(
+    const Observable<Value>& observable, Widget* widget,
+    std::function<void(Widget& widget, const Value& newValue, const Value& oldValue)> onChange) {
     observable.onChange([guarded = QPointer<Widget>(widget), onChange = std::move(onChange)](
                             const Value& newValue, const Value& oldValue) {
         if (guarded) {

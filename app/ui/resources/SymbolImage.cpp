@@ -45,7 +45,9 @@ QPainterPath polyline(std::initializer_list<QPointF> points, bool closed) {
     return path;
 }
 
-QPainterPath circleFill() { return circle({12, 12}, 10); }
+QPainterPath circleFill() {
+    return circle({12, 12}, 10);
+}
 
 QPainterPath xmarkCircleFill() {
     QPainterPath cross = line({8.5, 8.5}, {15.5, 15.5});
@@ -61,9 +63,8 @@ QPainterPath infoCircle() {
 }
 
 QPainterPath map() {
-    QPainterPath folds =
-        polyline({{3, 6}, {9, 3.5}, {15, 6}, {21, 3.5}, {21, 18}, {15, 20.5}, {9, 18}, {3, 20.5}},
-                 true);
+    QPainterPath folds = polyline(
+        {{3, 6}, {9, 3.5}, {15, 6}, {21, 3.5}, {21, 18}, {15, 20.5}, {9, 18}, {3, 20.5}}, true);
     folds.addPath(line({9, 3.5}, {9, 18}));
     folds.addPath(line({15, 6}, {15, 20.5}));
     return outline(folds, 1.7);
@@ -71,9 +72,10 @@ QPainterPath map() {
 
 QPainterPath puzzlepieceExtension() {
     QPainterPath piece;
-    piece.addRoundedRect(QRectF(4, 8, 13, 13), 1.5, 1.5);
-    piece = piece.united(circle({10.5, 6}, 3)).united(circle({18.5, 14.5}, 3));
-    return outline(piece, 1.7);
+    piece.addRoundedRect(QRectF(3, 8, 14, 14), 2, 2);
+    piece = piece.united(circle({10, 5.5}, 3.2)).united(circle({19.5, 15}, 3.2));
+    // A notch on the left side, where the neighbouring piece's knob fits.
+    return piece.subtracted(circle({3, 15}, 2.6));
 }
 
 QPainterPath ladybugFill() {
