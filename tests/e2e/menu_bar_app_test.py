@@ -22,7 +22,7 @@ class MenuBarAppTest(RootTestCase):
                                 stderr=subprocess.PIPE, text=True)
 
     def test_runs_without_a_system_tray_until_terminated(self):
-        for args in ((), ("-NSDocumentRevisionsDebugMode",), ("-NSTreatUnknownArgumentsAsOpen",)):
+        for args in ((), ("-NSDocumentRevisionsDebugMode",), ("-NSTreatUnknownArgumentsAsOpen", "load")):
             with self.subTest(args=args):
                 app = self.start(*args, QT_QPA_PLATFORM="offscreen")
                 try:

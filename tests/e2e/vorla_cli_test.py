@@ -100,14 +100,6 @@ class VorlaCommandLineTest(harness.RootTestCase):
                 self.assertTranscript(self.vorla_run(word, "load"),
                                       word + " command is not supported.\n" + USAGE, 1)
 
-    def test_without_a_command_the_menu_bar_app_starts(self):
-        for args in [[], ["-NSDocumentRevisionsDebugMode"], ["-NSTreatUnknownArgumentsAsOpen", "load"]]:
-            with self.subTest(args=args):
-                result = self.vorla_run(*args)
-                self.assertTranscript(result, "", 0)
-                self.assertEqual(result.stderr, "vorla: the menu-bar app is not available in this build\n")
-                self.assertFalse(os.path.exists(self.path(REGISTRY)))
-
     def test_load_twice_then_unload_twice(self):
         self.assertTranscript(self.vorla_run("load", "ignored"), "vorla was successfully loaded\n", 0)
         [record] = self.registry()

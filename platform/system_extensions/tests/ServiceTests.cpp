@@ -123,9 +123,18 @@ protected:
         return delegate->waitForAnswers(answers);
     }
 
+    // The recorded process, once its script has replaced itself with the sleeping program:
+    // before that its command line names the shell, and the service would rightly refuse to
+    // signal a process that is not the extension.
     pid_t recordedPid() {
         const auto records = registry.load();
-        return records.size() == 1 && records[0].pid ? *records[0].pid : 0;
+        const pid_t pid = records.size() == 1 && records[0].pid ? *records[0].pid : 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (pid > 0 && !runsProgram(pid, settings.extensionProgram) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return pid;
     }
 };
 
