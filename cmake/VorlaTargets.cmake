@@ -11,6 +11,11 @@ if(VORLA_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(vorla_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(VORLA_FUZZ)
+  # Coverage instrumentation in every library too, or the fuzzers cannot see into the code
+  # they drive.
+  target_compile_options(vorla_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 target_include_directories(vorla_options INTERFACE ${CMAKE_SOURCE_DIR})
 
 # vorla_library(<name> [SOURCES...] [LIBS...]): a static library of one folder. Without SOURCES
@@ -37,8 +42,9 @@ function(vorla_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE vorla_options ${ARG_LIBS} GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VORLA_BIN_DIR=${VORLA_BIN_DIR};VORLA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  # Built in, not passed through the environment: gtest_discover_tests splits a list value.
+  target_compile_definitions(${name} PRIVATE VORLA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # vorla_fuzzer(<name> SOURCES... LIBS...): a libFuzzer target, built only with VORLA_FUZZ.

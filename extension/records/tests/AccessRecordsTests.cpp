@@ -231,7 +231,7 @@ TEST(AccessRecords, NeverWrittenRecordsKeepTheirShape) {
 // The sample stream of the demo holds every access type and a few executions; each line must
 // be a message that gives one line of valid JSON.
 TEST(AccessRecords, EveryMessageOfTheSampleStreamGivesALine) {
-    std::ifstream sample(VORLA_SAMPLE_STREAM);
+    std::ifstream sample(VORLA_SOURCE_DIR "/examples/streams/sample.jsonl");
     ASSERT_TRUE(sample) << "examples/streams/sample.jsonl not found";
     endpoint_security::MessageDecoder decoder;
     std::set<es_event_type_t> types;

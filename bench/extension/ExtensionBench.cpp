@@ -1,0 +1,227 @@
+// Each figure is printed as a ratio against a baseline measured in the same run:
+//   format_<kind>_ratio  turning one message into its line (routing and formatting, no file
+//                        work) / one durable line write of the rotating sink; target < 0.10
+//   replay_throughput_ratio  lines per second of the extension replaying 100 000 executions
+//                        end to end / a plain loop writing the same lines durably (open,
+//                        append, fsync, close); target >= 0.85
+#include "extension/Formatter.hpp"
+#include "extension/SharedDateFormatter.hpp"
+#include "platform/dispatch/Dispatch.hpp"
+#include "platform/endpoint_security/MessageDecoder.hpp"
+#include "sinks/FileRotationLogger.hpp"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace vorla;
+using Clock = std::chrono::steady_clock;
+
+std::string scratchFolder() {
+    char pattern[] = "/tmp/vorla-bench-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+// A realistic execution: a dozen arguments, a short environment, a terminal.
+std::string execJSON(int index) {
+    std::string args = R"(["/usr/bin/clang", "-c", "-O2", "-Wall", "-I/usr/include")";
+    for (int arg = 0; arg < 8; ++arg) {
+        args += ", \"src/module" + std::to_string(index % 97) + "_" + std::to_string(arg) + ".c\"";
+    }
+    args += "]";
+    // Ids that the user database knows, as those of real executions are.
+    const std::string token = R"({"auid": 0, "euid": 0, "egid": 0, "ruid": 0, "rgid": 0,
+        "pid": )" + std::to_string(1000 + index % 30000) +
+                              R"(, "asid": 100001, "pidversion": 3})";
+    return R"({"event_type": 9, "global_seq_num": )" + std::to_string(index + 1) +
+           R"(, "process": {"audit_token": )" + token + R"(, "executable": "/bin/zsh"},
+        "event": {"target": {"audit_token": )" +
+           token + R"(, "parent_audit_token": )" + token + R"(, "responsible_audit_token": )" +
+           token + R"(, "session_id": 100001, "executable": "/usr/bin/clang",
+            "tty": "/dev/ttys003", "start_time": {"sec": 1714557600, "usec": )" +
+           std::to_string(index % 1000000) + R"(}},
+          "cwd": "/Users/alice/project", "dyld_exec_path": "/usr/bin/clang",
+          "image_cputype": 16777228, "args": )" +
+           args + R"(, "env": ["HOME=/Users/alice", "SHELL=/bin/zsh", "TERM=xterm-256color"]}})";
+}
+
+const char* const accessJSON =
+    R"({"event_type": 120, "event": {"success": true, "result_type": 0,
+        "source_address_type": 1, "source_address": "10.0.0.3", "username": "alice",
+        "has_uid": true, "uid": 501}})";
+
+endpoint_security::DecodedMessage decode(const std::string& json) {
+    endpoint_security::MessageDecoder decoder;
+    auto result = decoder.decode(json);
+    if (!result.message) {
+        std::fprintf(stderr, "bad message: %s\n", result.error.c_str());
+        std::exit(1);
+    }
+    return std::move(*result.message);
+}
+
+void BM_SinkDurableLine(benchmark::State& state) {
+    const std::string folder = scratchFolder();
+    const auto logger = std::make_shared<FileRotationLogger>(
+        "bench", LogLevel::trace, nullptr, foundation::URL::fileURL(folder + "/audit.log"), "640",
+        RotationConfig{RotationConfig::SuffixExtension::numbering, 1ull << 32, 5},
+        std::weak_ptr<FileRotationLoggerDelegate>(), false);
+    auto formatter = Formatter(Formatter::type::json, "", makeSharedDateFormatter());
+    const std::string line = *formatter.formatExec(decode(execJSON(1)).message());
+    for (auto _ : state) {
+        logger->log(LogLevel::info, line);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_SinkDurableLine)->Iterations(2000);
+
+void formatExec(benchmark::State& state, Formatter::type format) {
+    const auto message = decode(execJSON(1));
+    Formatter formatter(format, "${timestamp} ${username} ${group} ${command} ${args}",
+                        makeSharedDateFormatter());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(formatter.formatExec(message.message()));
+    }
+}
+BENCHMARK_CAPTURE(formatExec, json, Formatter::type::json);
+BENCHMARK_CAPTURE(formatExec, auditd, Formatter::type::auditd);
+BENCHMARK_CAPTURE(formatExec, custom, Formatter::type::custom);
+
+void BM_FormatAccess(benchmark::State& state) {
+    const auto message = decode(accessJSON);
+    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(formatter.formatAccess(message.message()));
+    }
+}
+BENCHMARK(BM_FormatAccess);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double sink = times_["BM_SinkDurableLine/iterations:2000"];
+        for (const auto& [name, figure] :
+             std::map<std::string, std::string>{{"formatExec/json", "format_exec_json_ratio"},
+                                                {"formatExec/auditd", "format_exec_auditd_ratio"},
+                                                {"formatExec/custom", "format_exec_custom_ratio"},
+                                                {"BM_FormatAccess", "format_access_ratio"}}) {
+            std::printf("%s %.4f (target < 0.10)\n", figure.c_str(), times_[name] / sink);
+        }
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string configYaml(const std::string& support) {
+    std::string yaml;
+    for (const std::string section : {"auditLogger", "accessLogger"}) {
+        yaml += section + ":\n";
+        if (section == "auditLogger") {
+            yaml += "  customLogFormat: \"${command} ${args}\"\n"
+                    "  muting:\n    inverted: false\n    targets: []\n";
+        }
+        yaml += "  enabled: true\n  logFilePath: \"" + support + "/" +
+                (section == "auditLogger" ? "audit" : "access") +
+                ".log\"\n  outputFormat: json\n  maxLogFileCount: 5\n"
+                "  maxLogFileSize: 17179869184\n";
+    }
+    return yaml + "compressArchives: false\n";
+}
+
+// Replays the executions through the extension program and writes the very lines it produced
+// with the plainest durable loop. The two alternate in rounds, so that a change in the load of
+// a shared machine weighs on both alike. The logs are sized so that nothing rotates.
+void replayComparison() {
+    constexpr int messageCount = 100000;
+    constexpr int rounds = 10;
+    const std::string root = scratchFolder();
+    const std::string support = root + "/Library/Application Support/Vorla";
+    const std::string stream = root + "/stream.jsonl";
+    const std::string plain = root + "/plain.log";
+    std::filesystem::create_directories(support);
+    std::ofstream(support + "/config.yaml") << configYaml(support);
+    const std::string command =
+        "VORLA_ROOT='" + root + "' VORLA_ES_SOURCE='" + stream + "' '" VORLA_EXTENSION_PROGRAM "'";
+
+    double extension = 0;
+    double baseline = 0;
+    std::size_t written = 0;
+    for (int round = 0; round < rounds; ++round) {
+        {
+            std::ofstream out(stream);
+            for (int index = round * (messageCount / rounds);
+                 index < (round + 1) * (messageCount / rounds); ++index) {
+                std::string json = execJSON(index);
+                std::replace(json.begin(), json.end(), '\n', ' ');
+                out << json << '\n';
+            }
+        }
+        const auto started = Clock::now();
+        const int status = std::system(command.c_str());
+        extension += std::chrono::duration<double>(Clock::now() - started).count();
+        const auto lines = fileLines(support + "/audit.log");
+        if (status != 0 || lines.size() != written + messageCount / rounds) {
+            std::fprintf(stderr, "replay failed: status %d, %zu lines\n", status, lines.size());
+            std::exit(1);
+        }
+
+        const auto baselineStarted = Clock::now();
+        for (std::size_t index = written; index < lines.size(); ++index) {
+            const int file = ::open(plain.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+            const std::string bytes = lines[index] + "\r\n";
+            benchmark::DoNotOptimize(::write(file, bytes.data(), bytes.size()));
+            ::fsync(file);
+            ::close(file);
+        }
+        baseline += std::chrono::duration<double>(Clock::now() - baselineStarted).count();
+        written = lines.size();
+    }
+    std::printf("replay_throughput_ratio %.3f (extension %.0f lines/s in %.2f s, plain loop "
+                "%.0f lines/s in %.2f s; target >= 0.85)\n",
+                baseline / extension, messageCount / extension, extension, messageCount / baseline,
+                baseline);
+    std::filesystem::remove_all(root);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    replayComparison();
+    dispatch::drain();
+    return 0;
+}

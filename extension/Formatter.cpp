@@ -1,0 +1,91 @@
+#include "extension/Formatter.hpp"
+
+#include "extension/Logger.hpp"
+#include "extension/client.hpp"
+#include "extension/records/AccessRecords.hpp"
+#include "extension/records/ExecLines.hpp"
+#include "extension/records/RecordText.hpp"
+#include "platform/foundation/OperatingSystem.hpp"
+
+#include <utility>
+
+namespace vorla {
+
+namespace {
+
+// The encoder only writes UTF-8, but a line that is not would corrupt the log for every
+// reader, so it is checked rather than trusted.
+bool isValidUTF8(const std::string& bytes) {
+    return records::validUTF8(bytes) == bytes;
+}
+
+} // namespace
+
+Formatter::FormatErr::FormatErr(Kind kind, const std::string& text)
+    : std::runtime_error(text), kind_(kind) {}
+
+Formatter::FormatErr Formatter::FormatErr::jsonEncode(std::size_t byteCount) {
+    return FormatErr(Kind::jsonEncode,
+                     "encoding access log: " + std::to_string(byteCount) + " bytes");
+}
+
+Formatter::FormatErr Formatter::FormatErr::unknownEventType(es_event_type_t eventType) {
+    return FormatErr(Kind::unknownEventType,
+                     "recived unknown event type: " + std::to_string(eventType));
+}
+
+Formatter::Formatter(type outputFormat, std::string customLogFormat,
+                     std::shared_ptr<const foundation::DateFormatter> dateFormatter)
+    : outputFormat_(outputFormat), customLogFormat_(std::move(customLogFormat)),
+      dateFormatter_(std::move(dateFormatter)),
+      routesSuAndSudo_(foundation::isOperatingSystemAtLeast(14, 0, 0)) {}
+
+const foundation::JSONEncoder& Formatter::encoder() {
+    if (!encoder_) {
+        encoder_.emplace();
+    }
+    return *encoder_;
+}
+
+std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
+    switch (outputFormat_) {
+    case type::custom:
+        return records::formatExecCustom(message, customLogFormat_, *dateFormatter_);
+    case type::auditd:
+        return records::formatExecAuditd(message);
+    case type::json:
+        break;
+    }
+    std::string line = encoder().encode(records::execRecord(message, *dateFormatter_));
+    if (!isValidUTF8(line)) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+std::string Formatter::formatAccess(const es_message_t& message) {
+    const bool suOrSudo = message.event_type == ES_EVENT_TYPE_NOTIFY_SU ||
+                          message.event_type == ES_EVENT_TYPE_NOTIFY_SUDO;
+    const std::optional<nlohmann::json> record =
+        suOrSudo && !routesSuAndSudo_
+            ? std::nullopt
+            : records::accessRecordFor(message, records::RecordContext{*dateFormatter_});
+    if (!record) {
+        throw FormatErr::unknownEventType(message.event_type);
+    }
+    std::string line = encoder().encode(*record);
+    if (!isValidUTF8(line)) {
+        throw FormatErr::jsonEncode(line.size());
+    }
+    return line;
+}
+
+void routeEvent(const es_message_t& message, const Logger& logger, Formatter& formatter) {
+    if (message.event_type == ES_EVENT_TYPE_NOTIFY_EXEC) {
+        writeLine(logger, formatter.formatExec(message), true);
+    } else {
+        writeLine(logger, formatter.formatAccess(message), false);
+    }
+}
+
+} // namespace vorla

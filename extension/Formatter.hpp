@@ -1,0 +1,95 @@
+#pragma once
+
+#include "platform/endpoint_security/EndpointSecurity.h"
+#include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/JSONEncoder.hpp"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vorla {
+
+class Logger;
+
+// Turns messages into lines: process executions into audit-log lines in the configured
+// format, every other event into a JSON record for the access log. One instance serves the
+// message handler and is used only on its thread.
+class Formatter {
+public:
+    // Written to and read from the configuration as its raw string.
+    enum class type { custom, auditd, json };
+
+    static constexpr std::string_view toString(type value) {
+        switch (value) {
+        case type::custom:
+            return "custom";
+        case type::auditd:
+            return "auditd";
+        case type::json:
+            return "json";
+        }
+        return "json";
+    }
+
+    // The format whose raw string is exactly `raw` (case included), or none.
+    static constexpr std::optional<type> fromString(std::string_view raw) {
+        for (const type value : {type::custom, type::auditd, type::json}) {
+            if (toString(value) == raw) {
+                return value;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Why a message could not be turned into a line; what() is the text for the error log.
+    class FormatErr : public std::runtime_error {
+    public:
+        enum class Kind { jsonEncode, unknownEventType };
+
+        // The encoded record was not valid UTF-8; its size in bytes.
+        static FormatErr jsonEncode(std::size_t byteCount);
+        static FormatErr unknownEventType(es_event_type_t eventType);
+
+        Kind kind() const { return kind_; }
+
+    private:
+        FormatErr(Kind kind, const std::string& text);
+
+        Kind kind_;
+    };
+
+    // The date formatter is the extension's shared one: records and custom lines take their
+    // timestamps from it.
+    Formatter(type outputFormat, std::string customLogFormat,
+              std::shared_ptr<const foundation::DateFormatter> dateFormatter);
+
+    type outputFormat() const { return outputFormat_; }
+    const std::string& customLogFormat() const { return customLogFormat_; }
+    // The one JSON encoder of the extension (sorted keys, compact), made on first use.
+    const foundation::JSONEncoder& encoder();
+
+    // The audit-log line of an execution message in the configured format; nothing when a
+    // "json" record is not valid UTF-8. Throws the encoder's error.
+    std::optional<std::string> formatExec(const es_message_t& message);
+
+    // The access-log line of any other subscribed event, always JSON. Throws FormatErr for a
+    // type that has no record here, and the encoder's error for a record that writes nothing.
+    std::string formatAccess(const es_message_t& message);
+
+private:
+    type outputFormat_;
+    std::string customLogFormat_;
+    std::shared_ptr<const foundation::DateFormatter> dateFormatter_;
+    std::optional<foundation::JSONEncoder> encoder_;
+    // su and sudo events exist from version 14 on; below it they are unknown types.
+    bool routesSuAndSudo_;
+};
+
+// Turns the message into its line and writes it to the audit or the access log, or throws.
+void routeEvent(const es_message_t& message, const Logger& logger, Formatter& formatter);
+
+} // namespace vorla

@@ -1,0 +1,69 @@
+#include "extension/config/AccessLogger.hpp"
+
+#include "extension/SharedOSLogger.hpp"
+#include "extension/config/Defaults.hpp"
+
+#include <limits>
+
+namespace vorla {
+
+AccessLogger::AccessLogger(bool enabled_, std::optional<foundation::URL> logFilePath_,
+                           Formatter::type outputFormat_, std::uint8_t maxLogFileCount_,
+                           std::uint64_t maxLogFileSize_)
+    : enabled(enabled_), logFilePath(std::move(logFilePath_)), outputFormat(outputFormat_),
+      maxLogFileCount(maxLogFileCount_), maxLogFileSize(maxLogFileSize_) {}
+
+void AccessLogger::decode(const YamlKeyedContainer& container) {
+    enabled = container.decodeBool("enabled");
+    logFilePath = logFileURL(container.decodeString("logFilePath"));
+    const std::string format = container.decodeString("outputFormat");
+    const auto parsedFormat = Formatter::fromString(format);
+    if (!parsedFormat) {
+        container.fail("outputFormat",
+                       "\"" + format + "\" is not \"custom\", \"auditd\" or \"json\"");
+    }
+    outputFormat = *parsedFormat;
+    maxLogFileCount = static_cast<std::uint8_t>(
+        container.decodeUnsigned("maxLogFileCount", std::numeric_limits<std::uint8_t>::max()));
+    maxLogFileSize =
+        container.decodeUnsigned("maxLogFileSize", std::numeric_limits<std::uint64_t>::max());
+}
+
+void AccessLogger::encode(YamlNode& mapping) const {
+    mapping.add("enabled", YamlNode::boolean(enabled));
+    mapping.add("logFilePath", YamlNode::string(logFilePath ? logFilePath->toPath() : ""));
+    mapping.add("outputFormat", YamlNode::string(std::string(Formatter::toString(outputFormat))));
+    mapping.add("maxLogFileCount", YamlNode::integer(maxLogFileCount));
+    mapping.add("maxLogFileSize", YamlNode::integer(maxLogFileSize));
+}
+
+void AccessLogger::validate(const foundation::URL& defaultLogPath,
+                            const std::vector<Formatter::type>& /*allowedFormats*/,
+                            const Defaults& defaults) {
+    const auto& logger = *sharedOSLogger();
+    if (!logFilePath) {
+        logFilePath = defaultLogPath;
+        logger.log(LogLevel::warning,
+                   "[validation]: logFilePath must be a valid file path. Falling back to default");
+    }
+    if (maxLogFileCount == 0) {
+        maxLogFileCount = defaults.maxLogFileCount;
+        logger.log(LogLevel::warning,
+                   "[validation]: maxLogFileCount must be >= 1. Falling back to default (5)");
+    }
+    if (maxLogFileSize < 1024) {
+        maxLogFileSize = defaults.maxLogFileSize;
+        logger.log(
+            LogLevel::warning,
+            "[validation]: maxLogFileSize must be >= 1024. Falling back to default (5242880)");
+    }
+}
+
+std::optional<foundation::URL> logFileURL(std::string_view path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    return foundation::URL::fileURL(path);
+}
+
+} // namespace vorla

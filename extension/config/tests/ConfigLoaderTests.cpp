@@ -1,0 +1,158 @@
+#include "extension/config/ConfigLoader.hpp"
+#include "extension/config/Defaults.hpp"
+#include "extension/config/tests/TestRoot.hpp"
+#include "platform/foundation/FoundationError.hpp"
+
+#include <gtest/gtest.h>
+
+namespace vorla {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::TestRoot;
+using testing::writeFile;
+
+// Each test gets a folder of its own for the configuration file and a profile switch that it
+// may create. The profile's values always come from the shared root's preferences folder.
+class ConfigLoader : public ::testing::Test {
+protected:
+    ConfigLoader()
+        : folder(TestRoot::shared().path(
+              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+          configFile(folder / "config.yaml"), profileSwitch(folder / "profile.plist"),
+          paths(foundation::URL::fileURL(configFile.string(), false),
+                foundation::URL::fileURL(profileSwitch.string(), false)),
+          defaults(paths) {
+        fs::create_directories(folder);
+        TestRoot::shared().takeSystemLog();
+    }
+
+    std::vector<std::string> systemLog() { return TestRoot::shared().takeSystemLog(); }
+
+    std::vector<fs::path> keptAside() const {
+        std::vector<fs::path> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename().string().starts_with("config.yaml.broken-")) {
+                names.push_back(entry.path());
+            }
+        }
+        return names;
+    }
+
+    std::string defaultText() const { return makeDefaultConfig(defaults)->toYaml(); }
+
+    fs::path folder;
+    fs::path configFile;
+    fs::path profileSwitch;
+    PathManager paths;
+    Defaults defaults;
+};
+
+TEST_F(ConfigLoader, AMissingFileIsReplacedByTheDefaults) {
+    const auto config = loadConfig(paths);
+    EXPECT_EQ(systemLog(), std::vector<std::string>{"debug\tfalling back to default config"});
+    EXPECT_EQ(*config, *makeDefaultConfig(defaults));
+    EXPECT_EQ(readFile(configFile), defaultText());
+    EXPECT_EQ(fs::status(configFile).permissions(), fs::perms::owner_read | fs::perms::owner_write |
+                                                        fs::perms::group_read |
+                                                        fs::perms::others_read);
+}
+
+TEST_F(ConfigLoader, AValidFileIsValidatedButNeverRewritten) {
+    std::string text = defaultText();
+    text.replace(text.find("maxLogFileCount: 5"), 18, "maxLogFileCount: 0");
+    writeFile(configFile, text);
+    systemLog();
+    const auto config = loadConfig(paths);
+    EXPECT_EQ(config->auditLogger->maxLogFileCount, 5);
+    EXPECT_EQ(readFile(configFile), text);
+    EXPECT_EQ(systemLog(),
+              (std::vector<std::string>{"debug\tvalidating config",
+                                        "default\t[validation]: maxLogFileCount must be >= 1. "
+                                        "Falling back to default (5)"}));
+}
+
+TEST_F(ConfigLoader, ABrokenFileIsKeptAsideAndTheDefaultsAreUsedUnvalidated) {
+    const std::string broken = "auditLogger: [unclosed\n";
+    writeFile(configFile, broken);
+    const auto config = loadConfig(paths);
+    const auto log = systemLog();
+    EXPECT_EQ(*config, *makeDefaultConfig(defaults));
+    EXPECT_EQ(readFile(configFile), defaultText());
+    const auto kept = keptAside();
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(readFile(kept[0]), broken);
+    ASSERT_EQ(log.size(), 3U);
+    EXPECT_TRUE(log[0].starts_with("error\tcould not use existing config " +
+                                   paths.configURL().description() + ": "))
+        << log[0];
+    EXPECT_EQ(log[1], "debug\tfalling back to default config");
+    EXPECT_EQ(log[2], "error\tmoved unusable config file to " + kept[0].string());
+}
+
+TEST_F(ConfigLoader, KeepingAsideNeverReplacesAnEarlierBrokenFile) {
+    for (const char* broken : {"first: broken\n", "second: broken\n"}) {
+        writeFile(configFile, broken);
+        loadConfig(paths);
+    }
+    const auto kept = keptAside();
+    ASSERT_EQ(kept.size(), 2U);
+    std::vector<std::string> contents = {readFile(kept[0]), readFile(kept[1])};
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"first: broken\n", "second: broken\n"}));
+}
+
+// A file manager whose moves fail as on a read-only file system.
+class UnmovableFiles : public foundation::FileManager {
+public:
+    void moveItem(const foundation::URL& from, const foundation::URL&) const override {
+        throw foundation::FoundationError("could not move " + from.toPath(), EROFS);
+    }
+};
+
+TEST_F(ConfigLoader, AFileThatCannotBeKeptAsideIsLeftInPlace) {
+    writeFile(configFile, "broken: [\n");
+    const auto config = loadConfig(paths, UnmovableFiles());
+    const auto log = systemLog();
+    EXPECT_EQ(*config, *makeDefaultConfig(defaults));
+    EXPECT_EQ(readFile(configFile), "broken: [\n");
+    ASSERT_EQ(log.size(), 3U);
+    EXPECT_TRUE(log[2].starts_with("error\tcould not move unusable config file aside (")) << log[2];
+}
+
+TEST_F(ConfigLoader, AnUnwritableFolderEndsWithTheSavingError) {
+    writeFile(folder / "not-a-folder", "");
+    const PathManager blocked(
+        foundation::URL::fileURL((folder / "not-a-folder/config.yaml").string(), false),
+        paths.configurationProfileURL());
+    try {
+        loadConfig(blocked);
+        FAIL() << "wrote into a regular file";
+    } catch (const Config::FileErr& error) {
+        EXPECT_EQ(error, Config::FileErr::saving(blocked.configURL()));
+    }
+    // The defaults are released while the error unwinds, which adds a third line.
+    const auto log = systemLog();
+    ASSERT_GE(log.size(), 2U);
+    EXPECT_EQ(log[0], "debug\tfalling back to default config");
+    EXPECT_TRUE(log[1].starts_with("error\tcould not write config file: ")) << log[1];
+}
+
+TEST_F(ConfigLoader, TheProfileWinsAndTheYamlFileIsNotTouched) {
+    writeFile(profileSwitch, "its contents are never read");
+    const auto config = loadConfig(paths);
+    EXPECT_FALSE(fs::exists(configFile));
+    EXPECT_EQ(config->auditLogger->maxLogFileCount, 5);
+    const auto log = systemLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0], "debug\tvalidating profile config");
+
+    writeFile(configFile, "broken: [\n");
+    loadConfig(paths);
+    EXPECT_EQ(readFile(configFile), "broken: [\n");
+    EXPECT_TRUE(keptAside().empty());
+}
+
+} // namespace
+} // namespace vorla

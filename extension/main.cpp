@@ -1,0 +1,34 @@
+#include "extension/ExitStatus.hpp"
+#include "extension/Logger.hpp"
+#include "extension/PathManager.hpp"
+#include "extension/SharedDateFormatter.hpp"
+#include "extension/SharedOSLogger.hpp"
+#include "extension/VorlaRotationDelegate.hpp"
+#include "extension/client.hpp"
+#include "extension/config/ConfigLoader.hpp"
+#include "platform/dispatch/Dispatch.hpp"
+
+#include <exception>
+
+// Builds everything the extension needs, in a fixed order, and then hands the main thread to
+// the main loop for good. What is built here lives until the process ends: the main loop never
+// returns, so nothing below is ever released.
+int main() {
+    using namespace vorla;
+    try {
+        const PathManager pathManager;
+        const auto dateFormatter = makeSharedDateFormatter();
+        pathManager.ensureDirectories();
+        const std::shared_ptr<const Config> config = loadConfig(pathManager);
+        const auto logger = std::make_shared<const Logger>(
+            pathManager, *config, dateFormatter, std::make_shared<VorlaRotationDelegate>());
+        // A refused client or subscription ends the process here, reported in the error log.
+        const ESClient client(config, logger, dateFormatter);
+        client.run();
+        dispatch::dispatchMain();
+    } catch (...) {
+        const StartupFailure failure = startupFailure(std::current_exception());
+        sharedOSLogger()->log(LogLevel::error, failure.message);
+        return static_cast<int>(failure.status);
+    }
+}
