@@ -62,7 +62,9 @@ private:
 inline const bool testRootReady = (TestRoot::shared(), true);
 
 // The top of the source tree, for the sample files.
-inline std::filesystem::path sourceDir() { return VORLA_SOURCE_DIR; }
+inline std::filesystem::path sourceDir() {
+    return VORLA_SOURCE_DIR;
+}
 
 inline void writeFile(const std::filesystem::path& path, const std::string& contents) {
     std::filesystem::create_directories(path.parent_path());
