@@ -11,16 +11,6 @@
 
 namespace vorla {
 
-namespace {
-
-// The encoder only writes UTF-8, but a line that is not would corrupt the log for every
-// reader, so it is checked rather than trusted.
-bool isValidUTF8(const std::string& bytes) {
-    return records::validUTF8(bytes) == bytes;
-}
-
-} // namespace
-
 Formatter::FormatErr::FormatErr(Kind kind, const std::string& text)
     : std::runtime_error(text), kind_(kind) {}
 
@@ -47,17 +37,23 @@ const foundation::JSONEncoder& Formatter::encoder() {
     return *encoder_;
 }
 
+records::RecordContext Formatter::recordContext() {
+    return {*dateFormatter_, userNames_};
+}
+
 std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
     switch (outputFormat_) {
     case type::custom:
-        return records::formatExecCustom(message, customLogFormat_, *dateFormatter_);
+        return records::formatExecCustom(message, customLogFormat_, recordContext());
     case type::auditd:
         return records::formatExecAuditd(message);
     case type::json:
         break;
     }
-    std::string line = encoder().encode(records::execRecord(message, *dateFormatter_));
-    if (!isValidUTF8(line)) {
+    std::string line = encoder().encode(records::execRecord(message, recordContext()));
+    // The encoder only writes UTF-8, but a line that is not would corrupt the log for every
+    // reader, so it is checked rather than trusted.
+    if (!records::isValidUTF8(line)) {
         return std::nullopt;
     }
     return line;
@@ -67,14 +63,13 @@ std::string Formatter::formatAccess(const es_message_t& message) {
     const bool suOrSudo = message.event_type == ES_EVENT_TYPE_NOTIFY_SU ||
                           message.event_type == ES_EVENT_TYPE_NOTIFY_SUDO;
     const std::optional<nlohmann::json> record =
-        suOrSudo && !routesSuAndSudo_
-            ? std::nullopt
-            : records::accessRecordFor(message, records::RecordContext{*dateFormatter_});
+        suOrSudo && !routesSuAndSudo_ ? std::nullopt
+                                      : records::accessRecordFor(message, recordContext());
     if (!record) {
         throw FormatErr::unknownEventType(message.event_type);
     }
     std::string line = encoder().encode(*record);
-    if (!isValidUTF8(line)) {
+    if (!records::isValidUTF8(line)) {
         throw FormatErr::jsonEncode(line.size());
     }
     return line;

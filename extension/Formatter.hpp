@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extension/records/RecordContext.hpp"
+#include "extension/records/UserNameCache.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
@@ -81,10 +83,14 @@ public:
     std::string formatAccess(const es_message_t& message);
 
 private:
+    records::RecordContext recordContext();
+
     type outputFormat_;
     std::string customLogFormat_;
     std::shared_ptr<const foundation::DateFormatter> dateFormatter_;
     std::optional<foundation::JSONEncoder> encoder_;
+    // Only the handler's thread formats, so the cache needs no lock.
+    records::UserNameCache userNames_;
     // su and sudo events exist from version 14 on; below it they are unknown types.
     bool routesSuAndSudo_;
 };

@@ -26,4 +26,17 @@ void mergeOverwriting(Metadata& target, const Metadata& source) {
     }
 }
 
+std::optional<MetadataValue> entryValue(const Metadata& metadata, const std::string& key) {
+    const auto entry = metadata.find(key);
+    return entry == metadata.end() ? std::nullopt : std::optional(entry->second);
+}
+
+void setEntryValue(Metadata& metadata, const std::string& key, std::optional<MetadataValue> value) {
+    if (value) {
+        metadata.insert_or_assign(key, std::move(*value));
+    } else {
+        metadata.erase(key);
+    }
+}
+
 } // namespace vorla::logging

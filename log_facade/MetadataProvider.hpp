@@ -31,4 +31,9 @@ private:
 // Merges `source` into `target`, a key already present taking the value of `source`.
 void mergeOverwriting(Metadata& target, const Metadata& source);
 
+// One entry of a handler's own metadata, as its subscript reads and writes it: writing no
+// value removes the key.
+std::optional<MetadataValue> entryValue(const Metadata& metadata, const std::string& key);
+void setEntryValue(Metadata& metadata, const std::string& key, std::optional<MetadataValue> value);
+
 } // namespace vorla::logging

@@ -115,17 +115,12 @@ void StreamLogHandler::log(Level level, const Message& message,
 
 std::optional<LogHandler::MetadataValue>
 StreamLogHandler::subscript(const std::string& metadataKey) const {
-    const auto entry = metadata_.find(metadataKey);
-    return entry == metadata_.end() ? std::nullopt : std::optional(entry->second);
+    return logging::entryValue(metadata_, metadataKey);
 }
 
 void StreamLogHandler::setSubscript(const std::string& metadataKey,
                                     std::optional<MetadataValue> value) {
-    if (value) {
-        metadata_.insert_or_assign(metadataKey, std::move(*value));
-    } else {
-        metadata_.erase(metadataKey);
-    }
+    logging::setEntryValue(metadata_, metadataKey, std::move(value));
     prettyMetadata_ = prettify(metadata_);
 }
 

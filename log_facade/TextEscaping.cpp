@@ -49,12 +49,6 @@ void appendEscaped(std::string& out, std::string_view text, std::string_view als
     }
 }
 
-std::string escapingControlCharacters(std::string_view text) {
-    std::string out;
-    appendEscaped(out, text);
-    return out;
-}
-
 std::string quoted(std::string_view text) {
     std::string out = "\"";
     appendEscaped(out, text, "\"\\");

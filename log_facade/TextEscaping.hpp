@@ -10,9 +10,6 @@ namespace vorla::logging {
 // Text from other processes can then neither end a line nor smuggle terminal sequences.
 void appendEscaped(std::string& out, std::string_view text, std::string_view alsoEscaped = {});
 
-// `text` with its control characters escaped as above; the same text when it holds none.
-std::string escapingControlCharacters(std::string_view text);
-
 // `text` between double quotes, with double quotes, backslashes and control characters escaped.
 std::string quoted(std::string_view text);
 

@@ -118,15 +118,11 @@ void FileLoggerable::openFile() const {
 }
 
 std::optional<foundation::FileHandle>
-FileLoggerable::openAtEnd(FileWritingErrorHandlingMode writeMode, std::uint64_t& offset,
-                          std::string& failure) const {
-    std::optional<foundation::FileHandle> handle;
+FileLoggerable::openForAppending(FileWritingErrorHandlingMode writeMode,
+                                 std::string& failure) const {
     try {
-        handle = fileManager_->openForWriting(fileURL_);
-        offset = handle->seekToEnd();
-        return handle;
+        return fileManager_->openForWriting(fileURL_);
     } catch (const foundation::FoundationError& error) {
-        syncAndClose(handle, FlushMode::manual);
         failure = error.what();
         if (writeMode != FileWritingErrorHandlingMode::force || error.code() != ENOENT) {
             return std::nullopt;
@@ -135,11 +131,8 @@ FileLoggerable::openAtEnd(FileWritingErrorHandlingMode writeMode, std::uint64_t&
     // The log file was removed or moved away under the sink: start a new one.
     try {
         openFile();
-        handle = fileManager_->openForWriting(fileURL_);
-        offset = handle->seekToEnd();
-        return handle;
+        return fileManager_->openForWriting(fileURL_);
     } catch (const std::exception& error) {
-        syncAndClose(handle, FlushMode::manual);
         failure = error.what();
         return std::nullopt;
     }
@@ -149,12 +142,12 @@ void FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
                                 FileWritingErrorHandlingMode writeMode) const {
     const bool force = writeMode == FileWritingErrorHandlingMode::force;
     std::string bytes = force ? pendingLines_->take() : std::string();
+    bytes.reserve(bytes.size() + line.size() + 2);
     bytes.append(line);
     bytes.append("\r\n");
 
-    std::uint64_t offset = 0;
     std::string failure;
-    std::optional<foundation::FileHandle> handle = openAtEnd(writeMode, offset, failure);
+    std::optional<foundation::FileHandle> handle = openForAppending(writeMode, failure);
     if (!handle) {
         printAppendMessage(failure);
         if (force) {
@@ -163,13 +156,9 @@ void FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
         return;
     }
     try {
-        handle->write(bytes);
+        // A write that fails part-way is cut back, so a retry leaves no half line behind.
+        handle->append(bytes);
     } catch (const foundation::FoundationError& error) {
-        // Undo a partial write so that a retry does not leave half a line behind.
-        try {
-            handle->truncate(offset);
-        } catch (const foundation::FoundationError&) {
-        }
         if (writeMode != FileWritingErrorHandlingMode::assert) {
             printAppendMessage(error.what());
         }

@@ -74,10 +74,9 @@ private:
 
     DeleteResult removeNow(const foundation::URL& url) const;
     void flushNow(const foundation::URL& url) const;
-    // Opens the log file at its end; in force mode a missing file is created again first.
-    std::optional<foundation::FileHandle> openAtEnd(FileWritingErrorHandlingMode writeMode,
-                                                    std::uint64_t& offset,
-                                                    std::string& failure) const;
+    // Opens the log file for appending; in force mode a missing file is created again first.
+    std::optional<foundation::FileHandle> openForAppending(FileWritingErrorHandlingMode writeMode,
+                                                           std::string& failure) const;
     void printAppendMessage(std::string_view description) const;
 
     foundation::URL fileURL_;

@@ -51,8 +51,15 @@ protected:
                std::shared_ptr<const LogFormattable> logFormat);
 
 private:
+    // The facade hands every sink the same facade information, shared rather than copied.
+    friend class SinkHub;
+    void queueMessage(LogLevel level, std::string message, std::string tag, std::string function,
+                      std::string file, std::uint64_t line,
+                      std::shared_ptr<const FacadeInfo> facadeInfo, std::string label,
+                      foundation::Date date, std::uint64_t threadID) const;
+
     // Runs the work on the queue with the sink kept alive for as long as the work is pending.
-    void enqueue(std::function<void(const Loggerable&)> work) const;
+    template <typename Work> void enqueue(Work work) const;
 
     std::string label_;
     dispatch::Queue queue_;

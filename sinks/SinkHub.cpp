@@ -59,64 +59,39 @@ void SinkHub::removeAll() {
 void SinkHub::logMessage(LogLevel level, std::string_view message, std::string_view tag,
                          std::string_view function, std::string_view file, std::uint64_t line,
                          const FacadeInfo& facadeInfo) const {
+    fanOut(level, std::string(message), tag, function, file, line,
+           std::make_shared<const FacadeInfo>(facadeInfo));
+}
+
+void SinkHub::emit(LogLevel level, std::string text, std::string_view tag,
+                   std::string_view function, std::string_view file, std::uint64_t line) const {
+    // Every level call carries the same facade information, so every call shares one copy.
+    static const auto sourceOnly = std::make_shared<const FacadeInfo>(FacadeInfo{{"source", ""}});
+    fanOut(level, std::move(text), tag, function, file, line, sourceOnly);
+}
+
+void SinkHub::fanOut(LogLevel level, std::string message, std::string_view tag,
+                     std::string_view function, std::string_view file, std::uint64_t line,
+                     const std::shared_ptr<const FacadeInfo>& facadeInfo) const {
     const auto date = std::chrono::system_clock::now();
     const auto threadID = currentThreadID();
-    for (const Sink& sink : loggers_) {
-        sink->pickMessage(level, std::string(message), std::string(tag), std::string(function),
-                          std::string(file), line, facadeInfo, sink->label(), date, threadID);
+    for (std::size_t index = 0; index < loggers_.size(); ++index) {
+        const Sink& sink = loggers_[index];
+        // The last sink may have the text itself; the others get copies.
+        sink->queueMessage(level, index + 1 == loggers_.size() ? std::move(message) : message,
+                           std::string(tag), std::string(function), std::string(file), line,
+                           facadeInfo, sink->label(), date, threadID);
     }
 }
 
-void SinkHub::logAtLevel(LogLevel level, const Message& message, std::string_view tag,
-                         std::string_view function, std::string_view file,
-                         std::uint64_t line) const {
-    const std::string text = message();
-    logMessage(level, text, tag, function, file, line, FacadeInfo{{"source", ""}});
-}
-
-void SinkHub::trace(const Message& message, std::string_view tag, std::string_view function,
-                    std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::trace, message, tag, function, file, line);
-}
-
-void SinkHub::verbose(const Message& message, std::string_view tag, std::string_view function,
-                      std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::verbose, message, tag, function, file, line);
-}
-
-void SinkHub::debug(const Message& message, std::string_view tag, std::string_view function,
-                    std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::debug, message, tag, function, file, line);
-}
-
-void SinkHub::info(const Message& message, std::string_view tag, std::string_view function,
-                   std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::info, message, tag, function, file, line);
-}
-
-void SinkHub::notice(const Message& message, std::string_view tag, std::string_view function,
-                     std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::notice, message, tag, function, file, line);
-}
-
-void SinkHub::warning(const Message& message, std::string_view tag, std::string_view function,
-                      std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::warning, message, tag, function, file, line);
-}
-
-void SinkHub::error(const Message& message, std::string_view tag, std::string_view function,
-                    std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::error, message, tag, function, file, line);
-}
-
-void SinkHub::critical(const Message& message, std::string_view tag, std::string_view function,
-                       std::string_view file, std::uint64_t line) const {
-    logAtLevel(LogLevel::critical, message, tag, function, file, line);
-}
-
 std::uint64_t SinkHub::currentThreadID() {
-    const long id = ::syscall(SYS_gettid);
-    return id > 0 ? static_cast<std::uint64_t>(id) : 0;
+    // A thread keeps its id for life, so each thread asks the kernel once: the question is a
+    // system call, and the error log asks it for every line.
+    thread_local const std::uint64_t id = [] {
+        const long kernelID = ::syscall(SYS_gettid);
+        return kernelID > 0 ? static_cast<std::uint64_t>(kernelID) : std::uint64_t{0};
+    }();
+    return id;
 }
 
 WaitingResult SinkHub::flush(double timeout) const {

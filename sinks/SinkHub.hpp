@@ -4,7 +4,6 @@
 #include "sinks/WaitingResult.hpp"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,8 +21,6 @@ namespace vorla {
 class SinkHub {
 public:
     using Sink = std::shared_ptr<const Loggerable>;
-    // A deferred message: evaluated once per level call, before anything else.
-    using Message = std::function<std::string()>;
 
     SinkHub() = default;
     // The list as given, duplicates included.
@@ -42,23 +39,17 @@ public:
                     std::string_view function, std::string_view file, std::uint64_t line,
                     const FacadeInfo& facadeInfo) const;
 
-    // Level operations: facadeInfo holds the one entry "source" -> "".
-    void trace(const Message& message, std::string_view tag, std::string_view function,
-               std::string_view file, std::uint64_t line) const;
-    void verbose(const Message& message, std::string_view tag, std::string_view function,
-                 std::string_view file, std::uint64_t line) const;
-    void debug(const Message& message, std::string_view tag, std::string_view function,
-               std::string_view file, std::uint64_t line) const;
-    void info(const Message& message, std::string_view tag, std::string_view function,
-              std::string_view file, std::uint64_t line) const;
-    void notice(const Message& message, std::string_view tag, std::string_view function,
-                std::string_view file, std::uint64_t line) const;
-    void warning(const Message& message, std::string_view tag, std::string_view function,
-                 std::string_view file, std::uint64_t line) const;
-    void error(const Message& message, std::string_view tag, std::string_view function,
-               std::string_view file, std::uint64_t line) const;
-    void critical(const Message& message, std::string_view tag, std::string_view function,
-                  std::string_view file, std::uint64_t line) const;
+    // Level operations: (text, tag, function, file, line). The text is deferred, anything
+    // callable that yields it (a lambda, a std::function); it is evaluated once, before anything
+    // else, also when the list is empty. facadeInfo holds the one entry "source" -> "".
+    void trace(auto&& text, auto&&... site) const { emit(LogLevel::trace, text(), site...); }
+    void verbose(auto&& text, auto&&... site) const { emit(LogLevel::verbose, text(), site...); }
+    void debug(auto&& text, auto&&... site) const { emit(LogLevel::debug, text(), site...); }
+    void info(auto&& text, auto&&... site) const { emit(LogLevel::info, text(), site...); }
+    void notice(auto&& text, auto&&... site) const { emit(LogLevel::notice, text(), site...); }
+    void warning(auto&& text, auto&&... site) const { emit(LogLevel::warning, text(), site...); }
+    void error(auto&& text, auto&&... site) const { emit(LogLevel::error, text(), site...); }
+    void critical(auto&& text, auto&&... site) const { emit(LogLevel::critical, text(), site...); }
 
     // The calling thread's system-wide identifier (its kernel thread id); 0 if unavailable.
     static std::uint64_t currentThreadID();
@@ -68,8 +59,13 @@ public:
     WaitingResult flush(double timeout) const;
 
 private:
-    void logAtLevel(LogLevel level, const Message& message, std::string_view tag,
-                    std::string_view function, std::string_view file, std::uint64_t line) const;
+    // The path of every level operation, once the text is known.
+    void emit(LogLevel level, std::string text, std::string_view tag, std::string_view function,
+              std::string_view file, std::uint64_t line) const;
+    // Stamps the call with the date and the thread and queues it on every sink.
+    void fanOut(LogLevel level, std::string message, std::string_view tag,
+                std::string_view function, std::string_view file, std::uint64_t line,
+                const std::shared_ptr<const FacadeInfo>& facadeInfo) const;
 
     std::vector<Sink> loggers_;
 };

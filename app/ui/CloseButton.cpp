@@ -10,7 +10,7 @@ namespace {
 constexpr int symbolSize = 16;
 }
 
-CloseButton::CloseButton(QWidget* parent) : QAbstractButton(parent) {
+CloseButton::CloseButton(QWidget* parent) : HoverButton(parent) {
     setCursor(Qt::ArrowCursor);
     setFocusPolicy(Qt::NoFocus);
 }
@@ -19,24 +19,12 @@ QSize CloseButton::sizeHint() const {
     return {symbolSize, symbolSize};
 }
 
-void CloseButton::enterEvent(QEnterEvent* event) {
-    hovered_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void CloseButton::leaveEvent(QEvent* event) {
-    hovered_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
 void CloseButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QColor red = QColor::fromRgbF(1.0, 96.0 / 255.0, 92.0 / 255.0, 1.0);
     const QRectF box((width() - symbolSize) / 2.0, (height() - symbolSize) / 2.0, symbolSize,
                      symbolSize);
-    drawSymbol(painter, hovered_ ? "xmark.circle.fill" : "circle.fill", box, red);
+    drawSymbol(painter, hovered() ? "xmark.circle.fill" : "circle.fill", box, red);
 }
 
 } // namespace vorla

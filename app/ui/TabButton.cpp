@@ -19,7 +19,7 @@ constexpr int captionSize = 10;
 } // namespace
 
 TabButton::TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidget* parent)
-    : QAbstractButton(parent), data_(std::move(data)), selectedIndex_(std::move(selectedIndex)) {
+    : HoverButton(parent), data_(std::move(data)), selectedIndex_(std::move(selectedIndex)) {
     setText(localized(data_.label.c_str()));
     setFixedSize(sizeHint());
     setFocusPolicy(Qt::TabFocus);
@@ -29,23 +29,11 @@ TabButton::TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidg
 }
 
 TabButtonStyle TabButton::style() const {
-    return {selectedIndex_.get(), data_.index, colorScheme(*this), hovering_};
+    return {selectedIndex_.get(), data_.index, colorScheme(*this), hovering()};
 }
 
 QSize TabButton::sizeHint() const {
     return {labelWidth + 2 * padding, labelHeight + 2 * padding};
-}
-
-void TabButton::enterEvent(QEnterEvent* event) {
-    hovering_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void TabButton::leaveEvent(QEvent* event) {
-    hovering_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 void TabButton::paintEvent(QPaintEvent*) {

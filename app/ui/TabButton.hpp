@@ -1,32 +1,28 @@
 #pragma once
 
 #include "app/Binding.hpp"
+#include "app/ui/HoverButton.hpp"
 #include "app/ui/TabButtonStyle.hpp"
 #include "app/ui/TabData.hpp"
-
-#include <QAbstractButton>
 
 namespace vorla {
 
 // One tab of the tab bar: its symbol over its caption; a click selects it.
-class TabButton : public QAbstractButton {
+class TabButton : public HoverButton {
 public:
     TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidget* parent = nullptr);
 
     const TabData& data() const { return data_; }
-    bool hovering() const { return hovering_; }
+    bool hovering() const { return pointerInside(); }
     TabButtonStyle style() const;
     QSize sizeHint() const override;
 
 protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     TabData data_;
     Observable<std::int64_t> selectedIndex_;
-    bool hovering_ = false;
 };
 
 } // namespace vorla

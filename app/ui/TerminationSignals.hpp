@@ -8,8 +8,8 @@ class QSocketNotifier;
 namespace vorla {
 
 // Turns SIGTERM and SIGINT into a call inside the event loop, so the app ends the way its quit
-// button ends it. The signal handler only writes a byte to a pipe that the event loop watches.
-// Create it once the application object exists; ending it restores the default actions.
+// button ends it. The signals ask the dispatch main loop's stop, whose wake descriptor the
+// event loop watches. Create it once the application object exists.
 class TerminationSignals {
 public:
     explicit TerminationSignals(std::function<void()> onSignal);
@@ -18,8 +18,6 @@ public:
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
 private:
-    int readEnd_ = -1;
-    int writeEnd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

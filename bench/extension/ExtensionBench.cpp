@@ -3,7 +3,8 @@
 //                        work) / one durable line write of the rotating sink; target < 0.10
 //   replay_throughput_ratio  lines per second of the extension replaying 100 000 executions
 //                        end to end / a plain loop writing the same lines durably (open,
-//                        append, fsync, close); target >= 0.85
+//                        append, fsync, close, size check); target >= 0.85
+#include "bench/common/DurableAppend.hpp"
 #include "extension/Formatter.hpp"
 #include "extension/SharedDateFormatter.hpp"
 #include "platform/dispatch/Dispatch.hpp"
@@ -15,24 +16,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using namespace vorla;
 using Clock = std::chrono::steady_clock;
-
-std::string scratchFolder() {
-    char pattern[] = "/tmp/vorla-bench-XXXXXX";
-    return ::mkdtemp(pattern);
-}
+using bench::scratchFolder;
 
 // A realistic execution: a dozen arguments, a short environment, a terminal.
 std::string execJSON(int index) {
@@ -78,7 +73,7 @@ void BM_SinkDurableLine(benchmark::State& state) {
         "bench", LogLevel::trace, nullptr, foundation::URL::fileURL(folder + "/audit.log"), "640",
         RotationConfig{RotationConfig::SuffixExtension::numbering, 1ull << 32, 5},
         std::weak_ptr<FileRotationLoggerDelegate>(), false);
-    auto formatter = Formatter(Formatter::type::json, "", makeSharedDateFormatter());
+    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter());
     const std::string line = *formatter.formatExec(decode(execJSON(1)).message());
     for (auto _ : state) {
         logger->log(LogLevel::info, line);
@@ -199,11 +194,7 @@ void replayComparison() {
 
         const auto baselineStarted = Clock::now();
         for (std::size_t index = written; index < lines.size(); ++index) {
-            const int file = ::open(plain.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
-            const std::string bytes = lines[index] + "\r\n";
-            benchmark::DoNotOptimize(::write(file, bytes.data(), bytes.size()));
-            ::fsync(file);
-            ::close(file);
+            bench::durableAppend(plain, lines[index]);
         }
         baseline += std::chrono::duration<double>(Clock::now() - baselineStarted).count();
         written = lines.size();

@@ -10,7 +10,7 @@ namespace {
 nlohmann::json odData(const es_event_authentication_od_t& od, const RecordContext& context) {
     return {
         {"db_path", textOrEmpty(od.db_path)},
-        {"instigator", processObject(od.instigator, context.dateFormatter)},
+        {"instigator", processObject(od.instigator, context)},
         {"node_name", textOrEmpty(od.node_name)},
         {"record_name", textOrEmpty(od.record_name)},
         {"record_type", textOrEmpty(od.record_type)},
@@ -21,7 +21,7 @@ nlohmann::json touchIDData(const es_event_authentication_touchid_t& touchid,
                            const RecordContext& context) {
     return {
         {"has_uid", touchid.has_uid},
-        {"instigator", processObject(touchid.instigator, context.dateFormatter)},
+        {"instigator", processObject(touchid.instigator, context)},
         {"mode", toString(touchIdModeFromValue(touchid.touchid_mode))},
         {"uid", touchid.uid},
     };
@@ -31,7 +31,7 @@ nlohmann::json tokenData(const es_event_authentication_token_t& token,
                          const RecordContext& context) {
     return {
         {" ", textOrEmpty(token.pubkey_hash)},
-        {"instigator", processObject(token.instigator, context.dateFormatter)},
+        {"instigator", processObject(token.instigator, context)},
         {"kerberos_principal", textOrEmpty(token.kerberos_principal)},
         {"token_id", textOrEmpty(token.token_id)},
     };

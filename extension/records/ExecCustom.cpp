@@ -1,7 +1,6 @@
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/ExecValues.hpp"
 #include "extension/records/RecordText.hpp"
-#include "extension/records/UserDatabase.hpp"
 
 #include <cstdio>
 
@@ -56,7 +55,7 @@ std::optional<std::string> pathBytes(const es_file_t* file) {
     return file ? tokenBytes(file->path) : std::nullopt;
 }
 
-Table customTable(const es_message_t& message, const foundation::DateFormatter& dateFormatter) {
+Table customTable(const es_message_t& message, const RecordContext& context) {
     const es_event_exec_t& exec = message.event.exec;
     const es_process_t* target = exec.target;
     Table table;
@@ -65,9 +64,9 @@ Table customTable(const es_message_t& message, const foundation::DateFormatter& 
         const audit_token_t& token = target->audit_token;
         const uid_t uid = audit_token_to_ruid(token);
         const gid_t gid = audit_token_to_rgid(token);
-        table["username"] = escaped(validUTF8(userName(uid)), false);
+        table["username"] = escaped(validUTF8(context.userNames.userName(uid)), false);
         table["uid"] = std::to_string(uid);
-        table["group"] = escaped(validUTF8(groupName(gid)), false);
+        table["group"] = escaped(validUTF8(context.userNames.groupName(gid)), false);
         table["guid"] = std::to_string(gid);
         table["auid"] = std::to_string(audit_token_to_auid(token));
         table["euid"] = std::to_string(audit_token_to_euid(token));
@@ -78,7 +77,7 @@ Table customTable(const es_message_t& message, const foundation::DateFormatter& 
                                                 : target->original_ppid);
         putUnlessEmpty(table, "command", pathBytes(target->executable));
     }
-    table["timestamp"] = dateFormatter.string(executionTime(message).date);
+    table["timestamp"] = context.dateFormatter.string(executionTime(message).date);
     const auto tty = execTTY(message);
     table["tty"] = tty ? escaped(validUTF8(*tty), false) : "unknown";
     putUnlessEmpty(table, "exec_path", tokenBytes(exec.dyld_exec_path));
@@ -122,8 +121,8 @@ std::string substituteVariables(std::string_view format, const Table& values) {
 }
 
 std::string formatExecCustom(const es_message_t& message, std::string_view customLogFormat,
-                             const foundation::DateFormatter& dateFormatter) {
-    return substituteVariables(customLogFormat, customTable(message, dateFormatter));
+                             const RecordContext& context) {
+    return substituteVariables(customLogFormat, customTable(message, context));
 }
 
 } // namespace vorla::records

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "extension/records/RecordContext.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
-#include "platform/foundation/DateFormatter.hpp"
 
 #include <map>
 #include <nlohmann/json.hpp>
@@ -11,8 +11,7 @@
 namespace vorla::records {
 
 // The execution record of the "json" audit format: {"log": {...}, "timestamp": start time}.
-nlohmann::json execRecord(const es_message_t& message,
-                          const foundation::DateFormatter& dateFormatter);
+nlohmann::json execRecord(const es_message_t& message, const RecordContext& context);
 
 // The EXECVE and SYSCALL records of the Linux audit system for an execution, joined by one
 // line feed. Values that are not plain printable ASCII are written as upper-case hex of their
@@ -21,7 +20,7 @@ std::string formatExecAuditd(const es_message_t& message);
 
 // The user's template with every "${key}" block of a known key replaced by its value.
 std::string formatExecCustom(const es_message_t& message, std::string_view customLogFormat,
-                             const foundation::DateFormatter& dateFormatter);
+                             const RecordContext& context);
 
 // Replaces, in one pass over the template, each "${key}" whose key has a value; other blocks
 // stay as they are. Replaced values are never searched for blocks again.

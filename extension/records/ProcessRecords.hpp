@@ -1,7 +1,7 @@
 #pragma once
 
+#include "extension/records/RecordContext.hpp"
 #include "platform/endpoint_security/ESTypes.h"
-#include "platform/foundation/DateFormatter.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -9,12 +9,11 @@ namespace vorla::records {
 
 // {"auid", "egid", "euid", "gid", "group", "pid", "uid", "username"}: the ids of the token
 // with their unsigned values, and the names that the databases give the real ids.
-nlohmann::json auditTokenObject(const audit_token_t& token);
+nlohmann::json auditTokenObject(const audit_token_t& token, UserNameCache& userNames);
 
 // The process with its three tokens, session, team, platform flag, executable, tty and start
 // time; null without a process.
-nlohmann::json processObject(const es_process_t* process,
-                             const foundation::DateFormatter& dateFormatter);
+nlohmann::json processObject(const es_process_t* process, const RecordContext& context);
 
 // The text of a tty path, or "unknown" when there is no tty or its path is absent.
 std::string ttyText(const es_process_t& process);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/records/UserNameCache.hpp"
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 
@@ -14,10 +15,11 @@ namespace vorla::records {
 
 using Clock = std::function<foundation::Date()>;
 
-// What every access record needs besides its payload: the shared date formatter and the clock
-// that tells the moment of encoding.
+// What every record needs besides its payload: the shared date formatter, the names of users
+// and groups, and the clock that tells an access record's moment of encoding.
 struct RecordContext {
     const foundation::DateFormatter& dateFormatter;
+    UserNameCache& userNames;
     Clock now = std::chrono::system_clock::now;
 };
 

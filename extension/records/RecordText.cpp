@@ -1,6 +1,7 @@
 #include "extension/records/RecordText.hpp"
 
 #include <cstring>
+#include <utility>
 
 namespace vorla::records {
 
@@ -41,38 +42,70 @@ Lead leadOf(unsigned char byte) {
     return {0, 0, 0};
 }
 
+// The end of the sequence that begins with the non-ASCII byte at `start`: past the whole
+// character when it is well-formed, else past its maximal invalid subpart.
+struct Sequence {
+    size_t end;
+    bool wellFormed;
+};
+
+Sequence sequenceAt(std::string_view bytes, size_t start) {
+    const Lead lead = leadOf(static_cast<unsigned char>(bytes[start]));
+    size_t end = start + 1;
+    for (int k = 0; k < lead.continuations; ++k, ++end) {
+        const unsigned char low = k == 0 ? lead.low : 0x80;
+        const unsigned char high = k == 0 ? lead.high : 0xBF;
+        if (end >= bytes.size()) {
+            return {end, false};
+        }
+        const auto next = static_cast<unsigned char>(bytes[end]);
+        if (next < low || next > high) {
+            return {end, false};
+        }
+    }
+    return {end, lead.continuations > 0};
+}
+
 } // namespace
+
+bool isValidUTF8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const Sequence sequence = sequenceAt(bytes, i);
+        if (!sequence.wellFormed) {
+            return false;
+        }
+        i = sequence.end;
+    }
+    return true;
+}
 
 std::string validUTF8(std::string_view bytes) {
     std::string result;
     result.reserve(bytes.size());
     size_t i = 0;
     while (i < bytes.size()) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte < 0x80) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
             result += bytes[i++];
             continue;
         }
-        const Lead lead = leadOf(byte);
-        size_t end = i + 1;
-        bool complete = lead.continuations > 0;
-        for (int k = 0; complete && k < lead.continuations; ++k, ++end) {
-            const unsigned char low = k == 0 ? lead.low : 0x80;
-            const unsigned char high = k == 0 ? lead.high : 0xBF;
-            const auto next = end < bytes.size() ? static_cast<unsigned char>(bytes[end]) : 0;
-            complete = end < bytes.size() && next >= low && next <= high;
-            if (!complete) {
-                break;
-            }
-        }
-        if (complete) {
-            result.append(bytes.substr(i, end - i));
+        const Sequence sequence = sequenceAt(bytes, i);
+        if (sequence.wellFormed) {
+            result.append(bytes.substr(i, sequence.end - i));
         } else {
             result += replacementCharacter;
         }
-        i = end;
+        i = sequence.end;
     }
     return result;
+}
+
+std::string validUTF8(std::string&& bytes) {
+    return isValidUTF8(bytes) ? std::move(bytes) : validUTF8(std::string_view(bytes));
 }
 
 std::optional<std::string> tokenBytes(const es_string_token_t& token) {
@@ -90,7 +123,7 @@ std::optional<std::string> text(const es_string_token_t& token) {
     if (!bytes) {
         return std::nullopt;
     }
-    return validUTF8(*bytes);
+    return validUTF8(std::move(*bytes));
 }
 
 std::optional<std::string> pathText(const es_file_t* file) {

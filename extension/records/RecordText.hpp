@@ -21,7 +21,12 @@ std::optional<std::string> pathText(const es_file_t* file);
 // The text of a fixed character array, up to its first zero byte and never past its end.
 std::string fixedText(const char* characters, size_t size);
 
-// The bytes as UTF-8, each maximal invalid subsequence replaced by U+FFFD.
+// The bytes as UTF-8, each maximal invalid subsequence replaced by U+FFFD. Bytes that are
+// valid already are handed back as they are, without a copy.
 std::string validUTF8(std::string_view bytes);
+std::string validUTF8(std::string&& bytes);
+
+// Whether the bytes are well-formed UTF-8 throughout.
+bool isValidUTF8(std::string_view bytes);
 
 } // namespace vorla::records

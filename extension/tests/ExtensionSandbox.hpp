@@ -4,7 +4,7 @@
 #include "extension/SharedDateFormatter.hpp"
 #include "extension/config/Config.hpp"
 #include "extension/config/Defaults.hpp"
-#include "platform/endpoint_security/MessageDecoder.hpp"
+#include "platform/endpoint_security/tests/StreamMessage.hpp"
 
 #include <gtest/gtest.h>
 
@@ -127,16 +127,7 @@ inline const std::shared_ptr<const foundation::DateFormatter>& dateFormatter() {
     return shared;
 }
 
-// One message of the stand-in's stream format.
-inline endpoint_security::DecodedMessage message(std::string_view json) {
-    endpoint_security::MessageDecoder decoder;
-    auto result = decoder.decode(json);
-    if (!result.message) {
-        ADD_FAILURE() << result.error << " in " << json;
-        return {};
-    }
-    return std::move(*result.message);
-}
+using endpoint_security::testing::message;
 
 // An execution of /bin/ls with the given JSON array of arguments, and extra message keys.
 inline std::string execJSON(std::string_view args, std::string_view extra = "") {

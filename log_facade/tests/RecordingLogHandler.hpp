@@ -37,15 +37,10 @@ public:
     }
 
     std::optional<MetadataValue> subscript(const std::string& key) const override {
-        const auto entry = metadata_.find(key);
-        return entry == metadata_.end() ? std::nullopt : std::optional(entry->second);
+        return logging::entryValue(metadata_, key);
     }
     void setSubscript(const std::string& key, std::optional<MetadataValue> value) override {
-        if (value) {
-            metadata_.insert_or_assign(key, *value);
-        } else {
-            metadata_.erase(key);
-        }
+        logging::setEntryValue(metadata_, key, std::move(value));
     }
 
     Metadata metadata() const override { return metadata_; }

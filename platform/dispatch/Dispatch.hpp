@@ -72,6 +72,13 @@ void onStop(Work hook);
 // Asks the main loop to stop, as SIGTERM and SIGINT do.
 void requestStop();
 
+// For another event loop (the app's) that runs instead of dispatchMain(): from now on SIGTERM
+// and SIGINT ask for a stop, as they do there. The descriptor returned becomes readable when
+// a stop may have been asked for; the loop then calls takeStopRequest(), which empties it and
+// says whether one was. Without a descriptor (-1) the signals keep their default action.
+int watchStopRequests();
+bool takeStopRequest();
+
 // The main loop: runs main-queue items until a stop is asked for, then lets every queue and
 // task finish the work already given to it and ends the process with status 0.
 [[noreturn]] void dispatchMain();

@@ -74,19 +74,22 @@ void installStopSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
+void emptyWakePipe() {
+    char bytes[256];
+    while (read(wakePipe().readEnd, bytes, sizeof bytes) > 0) {
+    }
+}
+
 // Blocks until a stop is asked for, running main-queue items as they arrive.
 void runUntilStop() {
-    const int readEnd = wakePipe().readEnd;
     while (!stopRequested) {
         runMainQueueItems();
         if (stopRequested) {
             return;
         }
-        pollfd waiting{readEnd, POLLIN, 0};
+        pollfd waiting{wakePipe().readEnd, POLLIN, 0};
         if (poll(&waiting, 1, -1) > 0) {
-            char bytes[256];
-            while (read(readEnd, bytes, sizeof bytes) > 0) {
-            }
+            emptyWakePipe();
         }
     }
 }
@@ -121,6 +124,19 @@ void onStop(Work hook) {
 void requestStop() {
     stopRequested = true;
     wake(wakePipe().writeEnd);
+}
+
+int watchStopRequests() {
+    const int readEnd = wakePipe().readEnd;
+    if (readEnd >= 0) {
+        installStopSignals();
+    }
+    return readEnd;
+}
+
+bool takeStopRequest() {
+    emptyWakePipe();
+    return stopRequested;
 }
 
 void dispatchMain() {

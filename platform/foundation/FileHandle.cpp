@@ -11,7 +11,7 @@ namespace vorla::foundation {
 
 FileHandle FileHandle::forWritingTo(const URL& url) {
     std::string path = url.toPath();
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) {
         throwSystemError("could not open for writing", path);
     }
@@ -55,16 +55,37 @@ void FileHandle::truncate(std::uint64_t length) {
     }
 }
 
-void FileHandle::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
-        if (written < 0) {
+void FileHandle::writeCounting(std::string_view bytes, std::size_t& written) {
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(descriptor_, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
             if (errno == EINTR) {
                 continue;
             }
             throwSystemError("could not write to", path_);
         }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        written += static_cast<std::size_t>(count);
+    }
+}
+
+void FileHandle::write(std::string_view bytes) {
+    std::size_t written = 0;
+    writeCounting(bytes, written);
+}
+
+void FileHandle::append(std::string_view bytes) {
+    std::size_t written = 0;
+    try {
+        writeCounting(bytes, written);
+    } catch (const FoundationError&) {
+        // The end is only looked up on failure: appending needs no position of its own.
+        if (written > 0) {
+            try {
+                truncate(seekToEnd() - written);
+            } catch (const FoundationError&) {
+            }
+        }
+        throw;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/URL.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@ namespace vorla::foundation {
 // throws FoundationError.
 class FileHandle {
 public:
-    // Opens an existing file for writing; it is neither created nor truncated.
+    // Opens an existing file for writing; it is neither created nor truncated. Every write
+    // lands at the end of the file, wherever other writers have taken it meanwhile.
     static FileHandle forWritingTo(const URL& url);
 
     FileHandle(FileHandle&& other) noexcept;
@@ -27,12 +29,18 @@ public:
     void truncate(std::uint64_t length);
     // Writes every byte, resuming after partial writes and interruptions.
     void write(std::string_view bytes);
+    // Writes every byte at the end; when that fails part-way, the bytes that did get written
+    // are cut off again before the error is thrown, so the file never ends in half a record.
+    void append(std::string_view bytes);
     // fsync.
     void synchronize();
     void close();
 
 private:
     FileHandle(int descriptor, std::string path);
+    // Writes from `written` on, counting what gets written, until every byte is out or a write
+    // fails.
+    void writeCounting(std::string_view bytes, std::size_t& written);
 
     int descriptor_ = -1;
     std::string path_;

@@ -1,25 +1,15 @@
 #include "sinks/ConsoleLogger.hpp"
 #include "sinks/OSLogger.hpp"
 
-#include <fstream>
+#include "platform/oslog/tests/LogMirror.hpp"
+
 #include <future>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace vorla {
 namespace {
 
-const std::string mirrorPath = [] {
-    const std::string path = "/tmp/vorla-oslogger-" + std::to_string(::getpid()) + ".log";
-    std::remove(path.c_str());
-    setenv("VORLA_OSLOG_FILE", path.c_str(), 1);
-    return path;
-}();
-
-std::string mirrored() {
-    std::ifstream file(mirrorPath);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using testing::logMirrorText;
 
 TEST(OSLoggerTest, LevelsMapToLogTypes) {
     const struct {
@@ -41,14 +31,14 @@ TEST(OSLoggerTest, DirectWritesIgnoreTheThresholdAndKeepPercentSigns) {
         std::make_shared<OSLogger>("com.vorla.system", LogLevel::critical, nullptr, "vorla");
     logger->log(LogLevel::debug, "disk 100% full %s%n");
     logger->log(LogLevel::warning, "two\nlines");
-    EXPECT_EQ(mirrored(), "debug\tcom.vorla.system\tvorla\tdisk 100% full %s%n\n"
-                          "default\tcom.vorla.system\tvorla\ttwo\\nlines\n");
+    EXPECT_EQ(logMirrorText(), "debug\tcom.vorla.system\tvorla\tdisk 100% full %s%n\n"
+                               "default\tcom.vorla.system\tvorla\ttwo\\nlines\n");
 
     std::promise<void> done;
     logger->pickMessage(LogLevel::error, "filtered", "", "", "", 0, {}, logger->label(), {}, 0);
     logger->flush([&] { done.set_value(); });
     done.get_future().wait();
-    EXPECT_EQ(mirrored().find("filtered"), std::string::npos);
+    EXPECT_EQ(logMirrorText().find("filtered"), std::string::npos);
 }
 
 TEST(ConsoleLoggerTest, PrintsOneLinePerText) {

@@ -2,9 +2,10 @@
 
 #include "log_facade/Logger.hpp"
 
+#include "RecordingFormat.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <unistd.h>
 
 namespace vorla {
@@ -14,56 +15,14 @@ using logging::Level;
 using logging::Metadata;
 using logging::MetadataValue;
 
-struct Received {
-    LogLevel level;
-    std::string message;
-    std::string tag;
-    std::string function;
-    std::string file;
-    std::uint64_t line;
-    FacadeInfo facadeInfo;
-    std::string label;
-    foundation::Date date;
-    std::uint64_t threadID;
-};
-
-// Keeps every call its sinks format, in the order their queues ran them.
-class RecordingFormat final : public LogFormattable {
-public:
-    std::string formatMessage(LogLevel level, std::string_view message, std::string_view tag,
-                              std::string_view function, std::string_view file, std::uint64_t line,
-                              const FacadeInfo& facadeInfo, std::string_view label,
-                              foundation::Date date, std::uint64_t threadID) const override {
-        const std::lock_guard lock(mutex_);
-        received_.push_back({level, std::string(message), std::string(tag), std::string(function),
-                             std::string(file), line, facadeInfo, std::string(label), date,
-                             threadID});
-        return std::string(message);
-    }
-
-    std::vector<Received> received() const {
-        const std::lock_guard lock(mutex_);
-        return received_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    mutable std::vector<Received> received_;
-};
-
-// A sink that writes nowhere; what reached it is in its format's records.
-class RecordingSink final : public Loggerable {
-public:
-    RecordingSink(std::string label, LogLevel level, std::shared_ptr<const LogFormattable> format)
-        : Loggerable(std::move(label), level, std::move(format)) {}
-    void log(LogLevel, std::string_view) const override {}
-};
+using testing::NullSink;
+using testing::Received;
+using testing::RecordingFormat;
 
 class SinkHubLogHandlerTest : public ::testing::Test {
 protected:
-    std::shared_ptr<RecordingSink> makeSink(const std::string& label,
-                                            LogLevel level = LogLevel::trace) {
-        return std::make_shared<RecordingSink>(label, level, format);
+    std::shared_ptr<NullSink> makeSink(const std::string& label, LogLevel level = LogLevel::trace) {
+        return std::make_shared<NullSink>(label, level, format);
     }
 
     // Waits for every queued write, then gives what reached the sinks.

@@ -1,42 +1,16 @@
 #include "sinks/SinkHub.hpp"
 
+#include "RecordingFormat.hpp"
+
 #include <future>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <unistd.h>
 
 namespace vorla {
 namespace {
 
-struct Received {
-    std::string label;
-    std::string message;
-    FacadeInfo facadeInfo;
-    foundation::Date date;
-    std::uint64_t threadID = 0;
-};
-
-// Records every formatted call; the line itself goes nowhere.
-class RecordingFormat final : public LogFormattable {
-public:
-    std::string formatMessage(LogLevel, std::string_view message, std::string_view,
-                              std::string_view, std::string_view, std::uint64_t,
-                              const FacadeInfo& facadeInfo, std::string_view label,
-                              foundation::Date date, std::uint64_t threadID) const override {
-        const std::lock_guard lock(mutex);
-        received.push_back({std::string(label), std::string(message), facadeInfo, date, threadID});
-        return std::string(message);
-    }
-    mutable std::mutex mutex;
-    mutable std::vector<Received> received;
-};
-
-class NullSink final : public Loggerable {
-public:
-    NullSink(std::string label, LogLevel level, std::shared_ptr<const LogFormattable> format)
-        : Loggerable(std::move(label), level, std::move(format)) {}
-    void log(LogLevel, std::string_view) const override {}
-};
+using testing::NullSink;
+using testing::RecordingFormat;
 
 std::shared_ptr<NullSink> sink(const std::string& label,
                                std::shared_ptr<const LogFormattable> format = nullptr,
@@ -86,9 +60,10 @@ TEST(SinkHubTest, EverySinkSeesOneDateAndThread) {
         {sink("first", format), sink("second", format), sink("strict", format, LogLevel::error)});
     hub.warning([] { return std::string("message"); }, "", "fn", "file", 3);
     ASSERT_EQ(hub.flush(10), WaitingResult::success);
-    ASSERT_EQ(format->received.size(), 2U);
-    const auto& first = format->received[0];
-    const auto& second = format->received[1];
+    const auto received = format->received();
+    ASSERT_EQ(received.size(), 2U);
+    const auto& first = received[0];
+    const auto& second = received[1];
     EXPECT_EQ(first.label, "first");
     EXPECT_EQ(second.label, "second");
     EXPECT_EQ(first.date, second.date);
@@ -104,9 +79,10 @@ TEST(SinkHubTest, LinesOfOneThreadKeepTheirOrder) {
         hub.info([index] { return std::to_string(index); }, "", "", "", 0);
     }
     ASSERT_EQ(hub.flush(10), WaitingResult::success);
-    ASSERT_EQ(format->received.size(), 500U);
+    const auto received = format->received();
+    ASSERT_EQ(received.size(), 500U);
     for (int index = 0; index < 500; ++index) {
-        EXPECT_EQ(format->received[static_cast<std::size_t>(index)].message, std::to_string(index));
+        EXPECT_EQ(received[static_cast<std::size_t>(index)].message, std::to_string(index));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/FileManager.hpp"
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/tests/TemporaryFolder.hpp"
+#include "platform/foundation/tests/TextShape.hpp"
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,44 +14,6 @@
 #include <string_view>
 
 namespace vorla::testing {
-
-// A fresh folder under /tmp, removed afterwards.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        char pattern[] = "/tmp/vorla-sinks-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TemporaryFolder() { std::filesystem::remove_all(path_); }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string path(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-// Whether the text has the shape: in the shape '%' is a lower-case hexadecimal digit, '#' a
-// decimal digit, and any other character stands for itself.
-inline bool matchesShape(std::string_view text, std::string_view shape) {
-    if (text.size() != shape.size()) {
-        return false;
-    }
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        const char character = text[index];
-        const bool digit = character >= '0' && character <= '9';
-        const bool hex = digit || (character >= 'a' && character <= 'f');
-        const bool matches = shape[index] == '%'   ? hex
-                             : shape[index] == '#' ? digit
-                                                   : character == shape[index];
-        if (!matches) {
-            return false;
-        }
-    }
-    return true;
-}
 
 inline std::string readFile(const std::string& path) {
     return foundation::FileManager::defaultManager()->contentsOfFile(path);

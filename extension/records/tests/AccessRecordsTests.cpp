@@ -198,7 +198,8 @@ TEST(AccessRecords, MissingPayloadsAndProcessesDoNotCrash) {
 TEST(AccessRecords, TimestampIsTheMomentOfEncoding) {
     const auto decoded = message(R"({"event_type":17,"time":{"sec":5,"nsec":0}})");
     foundation::Date now = testing::fixedNow();
-    const RecordContext ticking{testing::sharedFormatter(), [&now] { return now; }};
+    const RecordContext ticking{testing::sharedFormatter(), testing::userNames(),
+                                [&now] { return now; }};
     const auto first = kextloadRecord(decoded.message().event.kextload, ticking);
     now += std::chrono::seconds(1);
     const auto second = kextloadRecord(decoded.message().event.kextload, ticking);
@@ -241,7 +242,7 @@ TEST(AccessRecords, EveryMessageOfTheSampleStreamGivesALine) {
         const es_message_t& sampleMessage = decoded.message->message();
         types.insert(sampleMessage.event_type);
         const auto record = sampleMessage.event_type == ES_EVENT_TYPE_NOTIFY_EXEC
-                                ? execRecord(sampleMessage, testing::sharedFormatter())
+                                ? execRecord(sampleMessage, context())
                                 : accessRecordFor(sampleMessage, context()).value();
         EXPECT_TRUE(nlohmann::json::accept(foundation::JSONEncoder().encode(record)));
     }

@@ -10,8 +10,8 @@
 namespace vorla::records {
 namespace {
 
+using testing::context;
 using testing::message;
-using testing::sharedFormatter;
 
 // ls -l started by root from a terminal, with an empty argument between the two.
 const std::string lsExec = R"({"event_type": 9, "global_seq_num": 42,
@@ -36,7 +36,7 @@ std::string encoded(const nlohmann::json& record) {
 
 TEST(ExecRecord, WritesTheGoldenLine) {
     const auto ls = message(lsExec);
-    EXPECT_EQ(encoded(execRecord(ls.message(), sharedFormatter())),
+    EXPECT_EQ(encoded(execRecord(ls.message(), context())),
               R"({"log":{"arch":"arm64","args":["ls","-l"],"audit_token":)" + rootToken(1234, 501) +
                   R"(,"command":"\/bin\/ls","cwd":"\/Users\/alice","env":["PATH=\/usr\/bin"],)" +
                   R"("parent_audit_token":)" + rootToken(1200) + R"(,"responsible_audit_token":)" +
@@ -48,7 +48,7 @@ TEST(ExecRecord, TreatsAbsentValuesAsTheirFieldsSay) {
     const auto bare = message(R"({"event_type": 9, "event": {"target": {
         "audit_token": {"ruid": 4294967294, "euid": 4294967294, "rgid": 4294967294}},
         "script": {"path": null}, "image_cputype": 7, "dyld_exec_path": "/usr/lib/dyld"}})");
-    const nlohmann::json log = execRecord(bare.message(), sharedFormatter())["log"];
+    const nlohmann::json log = execRecord(bare.message(), context())["log"];
     EXPECT_TRUE(log["command"].is_null());
     EXPECT_FALSE(log.contains("cwd"));
     EXPECT_FALSE(log.contains("script"));
@@ -61,7 +61,7 @@ TEST(ExecRecord, TreatsAbsentValuesAsTheirFieldsSay) {
     EXPECT_EQ(log["audit_token"]["username"], "");
 
     const auto noTarget = message(R"({"event_type": 9, "time": {"sec": 0, "nsec": 0}})");
-    const nlohmann::json record = execRecord(noTarget.message(), sharedFormatter());
+    const nlohmann::json record = execRecord(noTarget.message(), context());
     EXPECT_TRUE(record["log"]["audit_token"].is_null());
     EXPECT_EQ(record["timestamp"], "1970-01-01T00:00:00.000Z");
 }
@@ -105,12 +105,12 @@ TEST(ExecAuditd, HexEncodesValuesThatCouldForgeFieldsOrRecords) {
 TEST(ExecCustom, FillsTheDefaultTemplate) {
     const auto ls = message(lsExec);
     EXPECT_EQ(formatExecCustom(ls.message(), "${timestamp} ${username} ${group} ${command} ${args}",
-                               sharedFormatter()),
+                               context()),
               "2024-05-01T10:00:01.123Z root root /bin/ls [\"ls\", \"-l\"]");
     EXPECT_EQ(formatExecCustom(ls.message(),
                                "${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
                                "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}",
-                               sharedFormatter()),
+                               context()),
               "0/0/501/0/0/1234/1200 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
               "${unknown} ${exec_path} ${script}");
 }
@@ -121,7 +121,7 @@ TEST(ExecCustom, TakesOlderMessagesFromTheirOwnFields) {
         "event": {"target": {"original_ppid": 77, "parent_audit_token": {"pid": 1200},
                              "tty": "", "start_time": {"sec": 1714557601, "usec": 500000}}}})");
     EXPECT_EQ(formatExecCustom(old.message(), "${ppid} ${tty} ${timestamp} ${command} ${args}",
-                               sharedFormatter()),
+                               context()),
               "77 unknown 2024-05-01T10:00:01.500Z ${command} []");
 }
 
@@ -129,7 +129,7 @@ TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
     const auto hostile = message(R"({"event_type": 9, "event": {"target": {
         "executable": "/tmp/${uid}\r\nforged\u001b"},
         "args": ["say \"hi\"\\", "tab\there", "bell\u0007"]}})");
-    EXPECT_EQ(formatExecCustom(hostile.message(), "${command} ${args} ${uid}", sharedFormatter()),
+    EXPECT_EQ(formatExecCustom(hostile.message(), "${command} ${args} ${uid}", context()),
               "/tmp/${uid}\\r\\nforged\\x1B [\"say \\\"hi\\\"\\\\\", \"tab\\there\", "
               "\"bell\\x07\"] 0");
 }

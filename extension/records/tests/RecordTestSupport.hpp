@@ -1,24 +1,15 @@
 #pragma once
 
+#include "extension/SharedDateFormatter.hpp"
 #include "extension/records/RecordContext.hpp"
-#include "platform/endpoint_security/MessageDecoder.hpp"
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include "platform/endpoint_security/tests/StreamMessage.hpp"
 
 namespace vorla::records::testing {
 
 // The extension's shared formatter and a clock that stands still at 2024-05-01T10:00:00.000Z.
 inline const foundation::DateFormatter& sharedFormatter() {
-    static const foundation::DateFormatter formatter = [] {
-        foundation::DateFormatter made;
-        made.setLocale("en_US_POSIX");
-        made.setDateFormat("yyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ");
-        made.setTimeZone("UTC");
-        return made;
-    }();
-    return formatter;
+    static const auto formatter = makeSharedDateFormatter();
+    return *formatter;
 }
 
 inline constexpr const char* fixedTimestamp = "2024-05-01T10:00:00.000Z";
@@ -27,19 +18,16 @@ inline foundation::Date fixedNow() {
     return foundation::Date(std::chrono::seconds(1714557600));
 }
 
-inline RecordContext context() {
-    return {sharedFormatter(), fixedNow};
+// The system's databases behind the cache, as the extension has them.
+inline UserNameCache& userNames() {
+    static UserNameCache names;
+    return names;
 }
 
-// A hand-written message, in the stream form that the service reads.
-inline endpoint_security::DecodedMessage message(const std::string& line) {
-    endpoint_security::MessageDecoder decoder;
-    auto result = decoder.decode(line);
-    if (!result.message) {
-        ADD_FAILURE() << result.error << " in " << line;
-        return {};
-    }
-    return std::move(*result.message);
+inline RecordContext context() {
+    return {sharedFormatter(), userNames(), fixedNow};
 }
+
+using endpoint_security::testing::message;
 
 } // namespace vorla::records::testing

@@ -41,6 +41,8 @@ TEST(RecordText, ReplacesEachInvalidSequenceWithOneReplacementCharacter) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(validUTF8(row.bytes), row.expected);
+        EXPECT_EQ(validUTF8(std::string(row.bytes)), row.expected);
+        EXPECT_EQ(isValidUTF8(row.bytes), row.bytes == row.expected) << row.expected;
     }
 }
 

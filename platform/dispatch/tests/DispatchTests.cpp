@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 #include <vector>
 
@@ -105,4 +106,20 @@ TEST(MainLoop, SigtermStopsTheLoop) {
             vorla::dispatch::dispatchMain();
         },
         testing::ExitedWithCode(0), "");
+}
+
+// What an event loop of its own does: watch the stop descriptor, then ask whether it was a stop.
+int statusOfAnotherLoopAfterSigterm() {
+    const int descriptor = vorla::dispatch::watchStopRequests();
+    if (descriptor < 0 || vorla::dispatch::takeStopRequest()) {
+        return 1;
+    }
+    std::raise(SIGTERM);
+    pollfd waiting{descriptor, POLLIN, 0};
+    const bool woken = poll(&waiting, 1, 5000) == 1;
+    return woken && vorla::dispatch::takeStopRequest() ? 0 : 2;
+}
+
+TEST(MainLoop, AnotherEventLoopLearnsOfSigterm) {
+    EXPECT_EXIT(std::_Exit(statusOfAnotherLoopAfterSigterm()), testing::ExitedWithCode(0), "");
 }

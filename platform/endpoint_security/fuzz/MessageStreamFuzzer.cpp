@@ -2,6 +2,7 @@
 // execution line: nothing may crash or leak, every JSON line must parse, and no line may hold
 // more line breaks than its format has.
 
+#include "extension/SharedDateFormatter.hpp"
 #include "extension/records/AccessRecords.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
@@ -16,14 +17,8 @@ namespace {
 using namespace vorla;
 
 const foundation::DateFormatter& sharedFormatter() {
-    static const foundation::DateFormatter formatter = [] {
-        foundation::DateFormatter made;
-        made.setLocale("en_US_POSIX");
-        made.setDateFormat("yyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ");
-        made.setTimeZone("UTC");
-        return made;
-    }();
-    return formatter;
+    static const auto formatter = makeSharedDateFormatter();
+    return *formatter;
 }
 
 void require(bool condition) {
@@ -48,15 +43,16 @@ size_t lineBreaks(const std::string& line) {
 }
 
 void handle(const es_message_t& message) {
-    const records::RecordContext context{sharedFormatter()};
+    records::UserNameCache userNames;
+    const records::RecordContext context{sharedFormatter(), userNames};
     if (message.event_type == ES_EVENT_TYPE_NOTIFY_EXEC) {
-        checkJSONLine(records::execRecord(message, sharedFormatter()));
+        checkJSONLine(records::execRecord(message, context));
         require(lineBreaks(records::formatExecAuditd(message)) == 1);
         require(lineBreaks(records::formatExecCustom(
                     message,
                     "${timestamp} ${username} ${group} ${command} ${args} ${env} ${tty} "
                     "${cwd} ${script} ${exec_path} ${arch} ${ppid}",
-                    sharedFormatter())) == 0);
+                    context)) == 0);
     } else if (auto record = records::accessRecordFor(message, context)) {
         checkJSONLine(*record);
     }

@@ -1,6 +1,7 @@
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/OperatingSystem.hpp"
 #include "platform/foundation/UUID.hpp"
+#include "platform/foundation/tests/TextShape.hpp"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -10,26 +11,6 @@
 
 namespace vorla::foundation {
 namespace {
-
-// Whether the text has the shape: in the shape '%' is a lower-case hexadecimal digit, '#' a
-// decimal digit, and any other character stands for itself.
-inline bool matchesShape(std::string_view text, std::string_view shape) {
-    if (text.size() != shape.size()) {
-        return false;
-    }
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        const char character = text[index];
-        const bool digit = character >= '0' && character <= '9';
-        const bool hex = digit || (character >= 'a' && character <= 'f');
-        const bool matches = shape[index] == '%'   ? hex
-                             : shape[index] == '#' ? digit
-                                                   : character == shape[index];
-        if (!matches) {
-            return false;
-        }
-    }
-    return true;
-}
 
 const Date mayFirst =
     std::chrono::system_clock::from_time_t(1714557600) + std::chrono::milliseconds(123);
@@ -91,7 +72,7 @@ TEST(DateFormatterTest, OneFormatterServesManyThreads) {
 
 TEST(UUIDTest, LowerCaseCanonicalAndDistinct) {
     const auto canonical = [](const std::string& text) {
-        return matchesShape(text, "%%%%%%%%-%%%%-4%%%-%%%%-%%%%%%%%%%%%") &&
+        return testing::matchesShape(text, "%%%%%%%%-%%%%-4%%%-%%%%-%%%%%%%%%%%%") &&
                std::string_view("89ab").find(text[19]) != std::string_view::npos;
     };
     std::set<std::string> seen;

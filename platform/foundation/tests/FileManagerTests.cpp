@@ -1,11 +1,14 @@
 #include "platform/foundation/FileManager.hpp"
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/tests/TemporaryFolder.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace vorla::foundation {
@@ -13,14 +16,9 @@ namespace {
 
 class FileManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vorla-fm-XXXXXX";
-        folder_ = ::mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    std::string path(const std::string& name) const { return folder_ + "/" + name; }
+    std::string path(const std::string& name) const { return folder_.path(name); }
 
-    std::string folder_;
+    const vorla::testing::TemporaryFolder folder_;
     const FileManager& files_ = *FileManager::defaultManager();
 };
 
@@ -92,6 +90,27 @@ TEST_F(FileManagerTest, HandleAppendsAtTheEndAndCanUndoAWrite) {
     handle.close();
     handle.close();
     EXPECT_EQ(files_.contentsOfFile(path("log")), "xa");
+}
+
+// A file-size limit makes the kernel write part of the bytes and then refuse the rest, the way
+// a full disk does.
+TEST_F(FileManagerTest, AFailedAppendLeavesNoPartOfItsBytes) {
+    files_.createFile(path("log"), "x\r\n", std::nullopt);
+    FileHandle handle = files_.openForWriting(URL::fileURL(path("log")));
+    handle.append("ab\r\n");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int code = errorCode([&] { handle.append("a line that does not fit\r\n"); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(code, EFBIG);
+    handle.append("cd\r\n");
+    handle.close();
+    EXPECT_EQ(files_.contentsOfFile(path("log")), "x\r\nab\r\ncd\r\n");
 }
 
 } // namespace

@@ -1,28 +1,18 @@
 #include "platform/oslog/OSLog.hpp"
+#include "platform/oslog/tests/LogMirror.hpp"
 
-#include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace vorla::oslog {
 namespace {
 
-// The mirror file is chosen once per process, before the first entry.
-const std::string mirrorPath = [] {
-    const std::string path = "/tmp/vorla-oslog-" + std::to_string(::getpid()) + ".log";
-    std::remove(path.c_str());
-    setenv("VORLA_OSLOG_FILE", path.c_str(), 1);
-    return path;
-}();
-
 std::vector<std::string> mirroredLines() {
-    std::ifstream file(mirrorPath);
+    std::istringstream mirror(testing::logMirrorText());
     std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) {
+    for (std::string line; std::getline(mirror, line);) {
         lines.push_back(line);
     }
     return lines;

@@ -1,5 +1,5 @@
+#include "platform/foundation/tests/TemporaryFolder.hpp"
 #include "platform/system_extensions/Registry.hpp"
-#include "platform/system_extensions/tests/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,17 +7,18 @@
 
 using vorla::system_extensions::Registry;
 using vorla::system_extensions::RegistryRecord;
+using vorla::testing::TemporaryFolder;
 
 TEST(Registry, AMissingFileIsAnEmptyListWithoutAComplaint) {
     TemporaryFolder folder;
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(Registry(folder.file("none/registry.json")).load().empty());
+    EXPECT_TRUE(Registry(folder.path("none/registry.json")).load().empty());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(Registry, SavesAndLoadsRecordsInOrder) {
     TemporaryFolder folder;
-    const Registry registry(folder.file("Library/SystemExtensions/registry.json"));
+    const Registry registry(folder.path("Library/SystemExtensions/registry.json"));
     registry.save({{{"b.first", true, false}, 42}, {{"a.second", false, true}, std::nullopt}});
 
     const auto records = registry.load();
@@ -33,7 +34,7 @@ TEST(Registry, SavesAndLoadsRecordsInOrder) {
     EXPECT_EQ(status.permissions(), std::filesystem::perms(0644));
     // Only the registry is left in its folder: no temporary file survives the replacement.
     const auto entries =
-        std::distance(std::filesystem::directory_iterator(folder.file("Library/SystemExtensions")),
+        std::distance(std::filesystem::directory_iterator(folder.path("Library/SystemExtensions")),
                       std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 1);
 }
@@ -72,11 +73,11 @@ TEST(Registry, LeftOutKeysTakeTheirDefaults) {
 TEST(Registry, AnUnwritableLocationThrowsNamingTheFile) {
     TemporaryFolder folder;
     folder.write("blocker", "a regular file where a folder should be");
-    const Registry blocked(folder.file("blocker/registry.json"));
+    const Registry blocked(folder.path("blocker/registry.json"));
     EXPECT_THROW(blocked.save({}), std::runtime_error);
 
     // A folder in the registry's place cannot be replaced by a file.
-    const Registry registry(folder.file("registry.json"));
+    const Registry registry(folder.path("registry.json"));
     std::filesystem::create_directory(registry.path());
     try {
         registry.save({});
@@ -84,7 +85,7 @@ TEST(Registry, AnUnwritableLocationThrowsNamingTheFile) {
     } catch (const std::runtime_error& error) {
         EXPECT_NE(std::string(error.what()).find(registry.path()), std::string::npos);
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.file("")),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path("")),
                             std::filesystem::directory_iterator()),
               2); // no temporary file left behind
 }

@@ -1,6 +1,6 @@
+#include "platform/foundation/tests/TemporaryFolder.hpp"
 #include "platform/system_extensions/ExtensionProcess.hpp"
 #include "platform/system_extensions/Service.hpp"
-#include "platform/system_extensions/tests/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 
 using namespace std::chrono_literals;
 using namespace vorla::system_extensions;
+using vorla::testing::TemporaryFolder;
 
 namespace {
 
@@ -78,8 +79,8 @@ bool isAlive(pid_t pid) {
 
 ServiceSettings settingsIn(const TemporaryFolder& folder) {
     ServiceSettings settings;
-    settings.registryPath = folder.file("SystemExtensions/registry.json");
-    settings.extensionProgram = folder.file("com.vorla.client.extension");
+    settings.registryPath = folder.path("SystemExtensions/registry.json");
+    settings.extensionProgram = folder.path("com.vorla.client.extension");
     return settings;
 }
 
@@ -241,7 +242,7 @@ TEST_F(ServiceTest, AMissingProgramFailsAsNotFoundAndRecordsNothing) {
 TEST_F(ServiceTest, AnUnwritableRegistryFailsTheActivation) {
     installProgram(sleeper);
     folder.write("blocker", "");
-    settings.registryPath = folder.file("blocker/registry.json");
+    settings.registryPath = folder.path("blocker/registry.json");
     Service service(settings);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(run(service, {Kind::activation}, 1),

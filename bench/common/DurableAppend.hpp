@@ -1,0 +1,67 @@
+#pragma once
+
+// What the benchmark programs share: scratch folders, the plainest durable append of one line,
+// and the measuring of two pieces of work in alternating rounds.
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorla::bench {
+
+inline std::string scratchFolder() {
+    char pattern[] = "/tmp/vorla-bench-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+// The least that a log writer which keeps nothing open between lines does for one line: open
+// for appending, write the line and CR LF, synchronise, close, and read the size that decides
+// about rotation. The baseline of every durable figure.
+inline void durableAppend(const std::string& path, std::string_view line) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+    std::string bytes;
+    bytes.reserve(line.size() + 2);
+    bytes.append(line).append("\r\n");
+    benchmark::DoNotOptimize(::write(file, bytes.data(), bytes.size()));
+    ::fsync(file);
+    ::close(file);
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    benchmark::DoNotOptimize(status.st_size);
+}
+
+struct RoundTotals {
+    double first = 0;
+    double second = 0;
+};
+
+// Runs the two pieces of work alternately, `rounds` times each, and adds up the seconds of
+// each side. A change in the load of a shared machine (of its disk above all) then weighs on
+// both sides alike; which side goes first alternates too, so neither always follows a pause.
+template <typename First, typename Second>
+RoundTotals alternatingRounds(int rounds, First first, Second second) {
+    using Clock = std::chrono::steady_clock;
+    const auto timed = [](auto& work) {
+        const auto start = Clock::now();
+        work();
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    RoundTotals totals;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            totals.first += timed(first);
+            totals.second += timed(second);
+        } else {
+            totals.second += timed(second);
+            totals.first += timed(first);
+        }
+    }
+    return totals;
+}
+
+} // namespace vorla::bench
