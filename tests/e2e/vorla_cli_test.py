@@ -186,13 +186,18 @@ class VorlaCommandLineTest(harness.RootTestCase):
         self.assertTranscript(self.vorla_run("load"), "vorla was successfully loaded\n", 0)
         self.assertEqual(len(self.registry()), 1)
 
-    @unittest.skipUnless(os.path.exists(harness.program(EXTENSION)), "the extension is not built")
     def test_the_built_extension_is_started_and_stopped(self):
         built = harness.program("vorla")
         self.assertTranscript(self.vorla_run("load", vorla=built), "vorla was successfully loaded\n", 0)
         pid = self.registry()[0]["pid"]
         self.assertTrue(is_running(pid))
         self.assertEqual(os.path.realpath(f"/proc/{pid}/exe"), os.path.realpath(harness.program(EXTENSION)))
+        # Once started, the extension writes its files under the root.
+        deadline = time.monotonic() + 10
+        logs = [self.support(name) for name in ("config.yaml", "audit.log", "access.log", "error.log")]
+        while not all(map(os.path.exists, logs)) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertTrue(all(map(os.path.exists, logs)), logs)
         self.assertTranscript(self.vorla_run("unload", vorla=built), "vorla was successfully unloaded\n", 0)
         self.assertFalse(is_running(pid))
 
