@@ -2,8 +2,10 @@
 
 #include "platform/endpoint_security/ESMessage.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorla::endpoint_security {
@@ -40,10 +42,13 @@ public:
         return raw;
     }
 
-    // Keeps the bytes and returns where they lie; they are followed by at least one zero byte.
-    const char* keep(std::string bytes) {
-        auto value = std::make_shared<std::string>(std::move(bytes));
-        const char* raw = value->c_str();
+    // Copies the bytes, padded with zero bytes up to size, and returns where they lie; they are
+    // followed by at least one zero byte.
+    const char* keep(std::string_view bytes, size_t size) {
+        // One zero-filled allocation holds the bytes, the padding and the final zero byte.
+        auto value = std::make_shared<char[]>(std::max(size, bytes.size()) + 1);
+        std::memcpy(value.get(), bytes.data(), bytes.size());
+        const char* raw = value.get();
         storage_.push_back(std::move(value));
         return raw;
     }

@@ -1,10 +1,12 @@
 #include "platform/endpoint_security/Delivery.hpp"
 
+#include "platform/endpoint_security/BoundedQueue.hpp"
 #include "platform/endpoint_security/LineReader.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
@@ -12,17 +14,17 @@
 
 namespace vorla::endpoint_security {
 
-struct Delivery::State {
-    std::string source;
-    Handler handler;
-    std::function<void()> streamEnded;
-    std::atomic<bool> stopped{false};
-    std::unique_ptr<LineReader> reader;
-
-    void run();
-};
-
 namespace {
+
+// Enough decoded messages to keep the handler busy while the reader waits for input, few
+// enough that a fast stream cannot make the service hold much memory.
+constexpr size_t readAheadMessages = 16;
+
+// A line of the stream as the reader leaves it for delivery: a message, or why it was skipped.
+struct DecodedLine {
+    size_t lineNumber = 0;
+    MessageDecoder::Result decoded;
+};
 
 int openSource(const std::string& source) {
     if (source == "-") {
@@ -31,41 +33,72 @@ int openSource(const std::string& source) {
     return open(source.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-bool blank(const std::string& line) {
-    return line.find_first_not_of(" \t\r") == std::string::npos;
+bool blank(std::string_view line) {
+    return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
 } // namespace
 
-void Delivery::State::run() {
+struct Delivery::State {
+    std::string source;
+    Handler handler;
+    std::function<void()> streamEnded;
+    std::atomic<bool> stopped{false};
+    std::unique_ptr<LineReader> reader;
+    BoundedQueue<DecodedLine> lines{readAheadMessages};
+
+    void readAhead();
+    void deliver();
+};
+
+// The reader thread: every line in stream order, until the end of the stream or a stop.
+void Delivery::State::readAhead() {
     MessageDecoder decoder;
     size_t lineNumber = 0;
     bool tooLong = false;
     while (!stopped) {
-        auto line = reader->next(tooLong);
+        const auto line = reader->next(tooLong);
         if (!line || stopped) {
             break;
         }
-        ++lineNumber;
+        DecodedLine item{++lineNumber, {}};
         if (tooLong) {
-            std::cerr << "VORLA_ES_SOURCE line " << lineNumber
-                      << " skipped: longer than the service accepts\n";
+            item.decoded.error = "longer than the service accepts";
+        } else if (blank(*line)) {
             continue;
+        } else {
+            item.decoded = decoder.decode(*line);
         }
-        if (blank(*line)) {
-            continue;
+        if (!lines.push(std::move(item))) {
+            break;
         }
-        auto decoded = decoder.decode(*line);
+    }
+    lines.finish();
+}
+
+// The service thread. It owns the reader thread, so a delivery that is let go after a stop
+// from within a handler still ends the reader before it ends itself.
+void Delivery::State::deliver() {
+    std::thread readerThread([this] { readAhead(); });
+    while (auto item = lines.pop()) {
+        auto& decoded = item->decoded;
         if (!decoded.message) {
-            std::cerr << "VORLA_ES_SOURCE line " << lineNumber << " skipped: " << decoded.error
-                      << '\n';
+            std::cerr << "VORLA_ES_SOURCE line " << item->lineNumber
+                      << " skipped: " << decoded.error << '\n';
             continue;
         }
         if (stopped) {
             break;
         }
-        handler(&decoded.message->message());
+        es_message_t& message = decoded.message->message();
+        if (decoded.timeLeftOut) {
+            MessageDecoder::setTime(message, std::chrono::system_clock::now());
+        }
+        handler(&message);
     }
+    // Leaving early (a stop) must not leave the reader waiting for room.
+    lines.close();
+    readerThread.join();
     if (!stopped && streamEnded) {
         streamEnded();
     }
@@ -96,11 +129,12 @@ void Delivery::start() {
         std::make_unique<LineReader>(fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd);
     // The thread shares the state, so it stays valid even when the delivery is stopped from
     // within a handler and the thread is let go.
-    thread_ = std::thread([state = state_] { state->run(); });
+    thread_ = std::thread([state = state_] { state->deliver(); });
 }
 
 void Delivery::stop() {
     state_->stopped = true;
+    state_->lines.close();
     if (!thread_.joinable()) {
         return;
     }

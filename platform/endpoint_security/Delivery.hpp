@@ -11,7 +11,8 @@ namespace vorla::endpoint_security {
 
 // Delivers the messages of a stream on one service thread, one at a time and in stream order.
 // Lines that are not messages are skipped with one diagnostic on standard error that names
-// the line number.
+// the line number. A reader thread reads and decodes a few messages ahead, so decoding does not
+// hold up the handler; the diagnostics still appear in stream order among the deliveries.
 class Delivery {
 public:
     using Handler = std::function<void(const es_message_t*)>;

@@ -56,16 +56,25 @@ bool LineReader::fill() {
     }
 }
 
-std::optional<std::string> LineReader::next(bool& tooLong) {
+std::string_view LineReader::take(size_t end, size_t nextStart, bool tooLong) {
+    const std::string_view line =
+        tooLong ? std::string_view() : std::string_view(buffer_).substr(start_, end - start_);
+    start_ = nextStart;
+    return line;
+}
+
+std::optional<std::string_view> LineReader::next(bool& tooLong) {
     tooLong = false;
-    size_t searched = 0;
+    size_t searched = start_;
     for (;;) {
         const size_t end = buffer_.find('\n', searched);
         if (end != std::string::npos) {
-            std::string line = tooLong ? std::string() : buffer_.substr(0, end);
-            buffer_.erase(0, end + 1);
-            return line;
+            return take(end, end + 1, tooLong);
         }
+        // Lines are handed out as views, so the buffer is compacted only before it grows,
+        // once per chunk rather than once per line.
+        buffer_.erase(0, start_);
+        start_ = 0;
         if (buffer_.size() > maxLineLength) {
             // Keep nothing of an overlong line but the knowledge that it was one.
             tooLong = true;
@@ -77,9 +86,7 @@ std::optional<std::string> LineReader::next(bool& tooLong) {
             if (buffer_.empty() && !tooLong) {
                 return std::nullopt;
             }
-            std::string line = tooLong ? std::string() : std::move(buffer_);
-            buffer_.clear();
-            return line;
+            return take(buffer_.size(), buffer_.size(), tooLong);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vorla::endpoint_security {
 
@@ -19,18 +20,22 @@ public:
     ~LineReader();
 
     // The next line without its line feed, or nothing at the end of the input or once
-    // interrupted. A line that was too long comes back with tooLong set.
-    std::optional<std::string> next(bool& tooLong);
+    // interrupted. A line that was too long comes back empty with tooLong set. The text lies
+    // in the reader's buffer and stays valid until the next call.
+    std::optional<std::string_view> next(bool& tooLong);
     // Safe to call from any thread, any number of times.
     void interrupt();
 
 private:
     bool fill();
+    std::string_view take(size_t end, size_t nextStart, bool tooLong);
 
     int fd_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::string buffer_;
+    // Where the first line not yet handed out begins.
+    size_t start_ = 0;
     bool ended_ = false;
 };
 

@@ -21,6 +21,12 @@ std::string quoted(std::string_view key) {
     return "\"" + std::string(key) + "\"";
 }
 
+// Stands for an object that is left out, so that its members read as absent.
+const json& emptyObject() {
+    static const json none = json::object();
+    return none;
+}
+
 // A member that is left out or null counts as absent.
 const json* member(const json& object, std::string_view key) {
     const auto found = object.find(key);
@@ -99,7 +105,7 @@ int hexDigit(char digit) {
     return -1;
 }
 
-std::string hexBytes(const std::string& hex, std::string_view key) {
+std::string hexBytes(std::string_view hex, std::string_view key) {
     if (hex.size() % 2 != 0) {
         throw Malformed(quoted(key) + " has an odd number of hex digits");
     }
@@ -131,7 +137,7 @@ public:
             return {};
         }
         if (value.is_string()) {
-            return keepToken(value.get<std::string>(), std::nullopt, key);
+            return keepToken(value.get_ref<const std::string&>(), std::nullopt, key);
         }
         if (!value.is_object()) {
             throw Malformed(quoted(key) + " is not a string token");
@@ -141,16 +147,17 @@ public:
         if ((data && hex) || (data && !data->is_string()) || (hex && !hex->is_string())) {
             throw Malformed(quoted(key) + " needs one text \"data\" or \"hex\"");
         }
-        std::string bytes;
+        std::string decodedHex;
+        std::string_view bytes;
         if (data) {
-            bytes = data->get<std::string>();
+            bytes = data->get_ref<const std::string&>();
         } else if (hex) {
-            bytes = hexBytes(hex->get<std::string>(), key);
+            decodedHex = hexBytes(hex->get_ref<const std::string&>(), key);
+            bytes = decodedHex;
         }
         const json* length = member(value, "length");
-        return keepToken(std::move(bytes),
-                         length ? std::optional(numberValue<size_t>(*length, key)) : std::nullopt,
-                         key);
+        return keepToken(
+            bytes, length ? std::optional(numberValue<size_t>(*length, key)) : std::nullopt, key);
     }
 
     es_string_token_t* tokens(const json& object, std::string_view key, size_t& count) {
@@ -232,18 +239,17 @@ private:
     }
 
     // The bytes are padded with zero bytes up to the larger of their count and the length.
-    es_string_token_t keepToken(std::string bytes, std::optional<size_t> length,
+    es_string_token_t keepToken(std::string_view bytes, std::optional<size_t> length,
                                 std::string_view key) {
         const size_t tokenLength = length.value_or(bytes.size());
         if (tokenLength > MessageDecoder::maxTokenLength) {
             throw Malformed(quoted(key) + " is longer than the service accepts");
         }
-        bytes.resize(std::max(bytes.size(), tokenLength), '\0');
-        budget_ += bytes.size();
+        budget_ += std::max(bytes.size(), tokenLength);
         if (budget_ > MessageDecoder::maxMessageBytes) {
             throw Malformed("the message is larger than the service accepts");
         }
-        return {tokenLength, owner_.keep(std::move(bytes))};
+        return {tokenLength, owner_.keep(bytes, tokenLength)};
     }
 
     DecodedMessage& owner_;
@@ -313,9 +319,8 @@ es_event_authentication_t* authentication(Reader& reader, const json& event) {
     auto* result = reader.payload<es_event_authentication_t>();
     result->success = flag(event, "success");
     result->type = number<es_authentication_type_t>(event, "type");
-    const json none = json::object();
     const json* given = objectMember(event, "data");
-    const json& data = given ? *given : none;
+    const json& data = given ? *given : emptyObject();
     switch (result->type) {
     case ES_AUTHENTICATION_TYPE_OD: {
         auto* od = reader.payload<es_event_authentication_od_t>();
@@ -535,6 +540,7 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
     }
     DecodedMessage decoded;
     es_message_t& message = decoded.message();
+    bool timeLeftOut = false;
     try {
         Reader reader(decoded);
         message.version = number<uint32_t>(object, "version", 7);
@@ -542,24 +548,28 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
             message.time.tv_sec = number<time_t>(*time, "sec");
             message.time.tv_nsec = boundedNumber<long>(*time, "nsec", 0, 999'999'999);
         } else {
-            const auto sinceEpoch = clock_().time_since_epoch();
-            const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-            message.time.tv_sec = static_cast<time_t>(seconds.count());
-            message.time.tv_nsec = static_cast<long>(
-                std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+            setTime(message, clock_());
+            timeLeftOut = true;
         }
         message.global_seq_num =
             number<uint64_t>(object, "global_seq_num", lastSequenceNumber_ + 1);
         message.event_type = number<es_event_type_t>(object, "event_type");
         message.process = reader.process(object, "process");
-        const json none = json::object();
         const json* event = objectMember(object, "event");
-        readPayload(reader, message, event ? *event : none);
+        readPayload(reader, message, event ? *event : emptyObject());
     } catch (const Malformed& error) {
         return {std::nullopt, error.what()};
     }
     lastSequenceNumber_ = message.global_seq_num;
-    return {std::move(decoded), {}};
+    return {std::move(decoded), {}, timeLeftOut};
+}
+
+void MessageDecoder::setTime(es_message_t& message, std::chrono::system_clock::time_point time) {
+    const auto sinceEpoch = time.time_since_epoch();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    message.time.tv_sec = static_cast<time_t>(seconds.count());
+    message.time.tv_nsec = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
 }
 
 } // namespace vorla::endpoint_security

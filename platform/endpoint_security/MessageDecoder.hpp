@@ -27,9 +27,14 @@ public:
         std::optional<DecodedMessage> message;
         // Why the line was not a message, when it was not.
         std::string error;
+        // The line gave no time, so the message carries the moment of decoding; a service that
+        // delivers it later gives it the moment of delivery instead (setTime).
+        bool timeLeftOut = false;
     };
 
     Result decode(std::string_view line);
+
+    static void setTime(es_message_t& message, std::chrono::system_clock::time_point time);
 
 private:
     Clock clock_;

@@ -19,6 +19,8 @@ TEST(JSONEncoder, EscapesSlashesQuotesAndControlCharacters) {
         std::string expected;
     } rows[] = {
         {"/usr/bin", R"("\/usr\/bin")"},
+        {"//a/", R"("\/\/a\/")"},
+        {"no slash", R"("no slash")"},
         {"a\"b\\c", R"("a\"b\\c")"},
         {"line\nbreak\r\t", R"("line\nbreak\r\t")"},
         {std::string("nul\0esc\x1b", 8), R"("nul\u0000esc\u001b")"},
@@ -30,6 +32,11 @@ TEST(JSONEncoder, EscapesSlashesQuotesAndControlCharacters) {
         EXPECT_EQ(line.find('\n'), std::string::npos);
         EXPECT_TRUE(json::accept(line));
     }
+}
+
+TEST(JSONEncoder, EscapesSlashesInKeysAndNestedValues) {
+    const json value = {{"a/b", {{"c", {"/", "x/"}}}}};
+    EXPECT_EQ(JSONEncoder().encode(value), R"({"a\/b":{"c":["\/","x\/"]}})");
 }
 
 TEST(JSONEncoder, KeepsUnsignedAndSignedNumbers) {

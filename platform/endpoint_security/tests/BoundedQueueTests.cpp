@@ -1,0 +1,59 @@
+#include "platform/endpoint_security/BoundedQueue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace vorla::endpoint_security {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
+    BoundedQueue<int> queue(2);
+    ASSERT_TRUE(queue.push(1));
+    ASSERT_TRUE(queue.push(2));
+    std::atomic<bool> thirdIn{false};
+    std::thread producer([&] {
+        thirdIn = queue.push(3);
+        queue.finish();
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(thirdIn);
+    EXPECT_EQ(queue.pop(), 1);
+    producer.join();
+    EXPECT_TRUE(thirdIn);
+    // Finishing lets the consumer take everything that is left, then tells it the end.
+    EXPECT_EQ(queue.pop(), 2);
+    EXPECT_EQ(queue.pop(), 3);
+    EXPECT_EQ(queue.pop(), std::nullopt);
+}
+
+TEST(BoundedQueue, ClosingReleasesBothSidesAndFreesWhatItHeld) {
+    BoundedQueue<std::shared_ptr<int>> full(1);
+    const auto held = std::make_shared<int>(1);
+    ASSERT_TRUE(full.push(held));
+    std::atomic<int> refused{-1};
+    std::thread producer([&] { refused = full.push(std::make_shared<int>(2)) ? 0 : 1; });
+
+    BoundedQueue<int> empty(1);
+    std::atomic<int> woke{-1};
+    std::thread consumer([&] { woke = empty.pop().has_value() ? 0 : 1; });
+
+    std::this_thread::sleep_for(50ms);
+    full.close();
+    empty.close();
+    producer.join();
+    consumer.join();
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(woke, 1);
+    EXPECT_EQ(held.use_count(), 1);
+    EXPECT_EQ(full.pop(), std::nullopt);
+    EXPECT_FALSE(full.push(held));
+}
+
+} // namespace
+} // namespace vorla::endpoint_security
