@@ -47,7 +47,9 @@ public:
     const char* keep(std::string_view bytes, size_t size) {
         // One zero-filled allocation holds the bytes, the padding and the final zero byte.
         auto value = std::make_shared<char[]>(std::max(size, bytes.size()) + 1);
-        std::memcpy(value.get(), bytes.data(), bytes.size());
+        if (!bytes.empty()) { // a token of length alone has no bytes to copy, not even a pointer
+            std::memcpy(value.get(), bytes.data(), bytes.size());
+        }
         const char* raw = value.get();
         storage_.push_back(std::move(value));
         return raw;

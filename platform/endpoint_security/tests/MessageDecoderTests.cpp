@@ -70,6 +70,15 @@ TEST(MessageDecoder, ReadsStringTokensFilesAndTheirPadding) {
     EXPECT_EQ(es_exec_env_count(&exec), 0u);
 }
 
+TEST(MessageDecoder, ATokenGivenOnlyALengthIsThatManyZeroBytes) {
+    MessageDecoder decoder;
+    auto decoded = decoder.decode(R"({"event_type": 17, "event": {"identifier": {"length": 3}}})");
+    ASSERT_TRUE(decoded.message) << decoded.error;
+    const es_string_token_t& identifier = decoded.message->message().event.kextload.identifier;
+    EXPECT_EQ(identifier.length, 3u);
+    EXPECT_EQ(bytes(identifier, 4), std::string(4, '\0'));
+}
+
 TEST(MessageDecoder, FillsFixedNameArraysWithoutOverrunning) {
     MessageDecoder decoder;
     const std::string longName(40, 'x');
