@@ -7,9 +7,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using namespace vorla::system_extensions;
@@ -90,17 +95,30 @@ protected:
     ServiceSettings settings = settingsIn(folder);
     Registry registry{settings.registryPath};
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
-    std::vector<pid_t> started;
 
+    // Every program the service started is a child of this test, recorded or not (a test may
+    // end while one is being replaced): none may outlive the test.
     void TearDown() override {
-        for (const RegistryRecord& record : registry.load()) {
-            if (record.pid) {
-                started.push_back(*record.pid);
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
             }
-        }
-        for (const pid_t pid : started) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
+            std::ifstream stat(entry.path() / "stat");
+            const std::string text{std::istreambuf_iterator<char>(stat), {}};
+            const auto nameEnd = text.rfind(')');
+            if (nameEnd == std::string::npos) {
+                continue;
+            }
+            std::istringstream fields(text.substr(nameEnd + 1));
+            char state = 0;
+            pid_t parent = 0;
+            fields >> state >> parent;
+            if (parent == ::getpid()) {
+                const pid_t child = static_cast<pid_t>(std::stol(name));
+                ::kill(child, SIGKILL);
+                ::waitpid(child, nullptr, 0);
+            }
         }
     }
 
@@ -254,7 +272,6 @@ TEST_F(ServiceTest, AnUnwritableRegistryFailsTheActivation) {
 TEST_F(ServiceTest, AStaleProcessIdOfAnotherProgramIsNeverSignalled) {
     const pid_t unrelated =
         startExtensionProcess(folder.write("unrelated", sleeper, std::filesystem::perms(0755)));
-    started.push_back(unrelated);
     registry.save({{{identifier, true, false}, unrelated}});
     Service service(settings);
     EXPECT_EQ(run(service, {Kind::deactivation}, 1), (std::vector<std::string>{finished}));
