@@ -102,7 +102,7 @@ TEST(FormatterTest, ExecutionsFollowTheOutputFormat) {
     auto auditd = makeFormatter(Formatter::type::auditd);
     const std::string line = auditd.formatExec(decoded.message()).value();
     EXPECT_TRUE(line.starts_with("type=EXECVE msg=audit(1714557600:")) << line;
-    EXPECT_NE(line.find("argc=2 a0=ls a1=-l\ntype=SYSCALL"), std::string::npos) << line;
+    EXPECT_NE(line.find("argc=2 a0=\"ls\" a1=\"-l\"\ntype=SYSCALL"), std::string::npos) << line;
 
     auto custom = makeFormatter(Formatter::type::custom);
     EXPECT_EQ(custom.formatExec(decoded.message()).value(), R"(/bin/ls ["ls", "-l"])");

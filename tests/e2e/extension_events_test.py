@@ -234,22 +234,6 @@ class RoutingTest(ExtensionTestCase):
                 self.assertEqual(text.count("\n"), 2 if output_format == "auditd" else 1, text)
 
 
-class AuditdTest(ExtensionTestCase):
-    @unittest.skipUnless(shutil.which("ausearch"), "ausearch is not installed")
-    def test_ausearch_reads_the_audit_log_back(self):
-        self.write_config(output_format="auditd")
-        args = ["ls", "-l", "/tmp"]
-        result = self.run_extension([exec_message(args, global_seq_num=77)])
-        self.assertEqual(result.returncode, 0, result.stderr)
-        search = subprocess.run(["ausearch", "-if", self.support("audit.log"), "-i"],
-                                capture_output=True, text=True, timeout=60)
-        self.assertEqual(search.returncode, 0, search.stdout + search.stderr)
-        self.assertIn("type=EXECVE", search.stdout)
-        self.assertIn("argc=3 a0=ls a1=-l a2=/tmp", search.stdout)
-        self.assertIn("type=SYSCALL", search.stdout)
-        self.assertIn("exe=/bin/ls", search.stdout)
-
-
 class SubscriptionTest(ExtensionTestCase):
     def subscribed(self):
         return [line for line in self.trace_calls() if line.startswith("es_subscribe")]

@@ -69,10 +69,11 @@ TEST(ExecRecord, TreatsAbsentValuesAsTheirFieldsSay) {
 TEST(ExecAuditd, WritesTheGoldenLinePair) {
     const auto ls = message(lsExec);
     EXPECT_EQ(formatExecAuditd(ls.message()),
-              "type=EXECVE msg=audit(1714557601:42): argc=2 a0=ls a1=-l\n"
+              "type=EXECVE msg=audit(1714557601:42): argc=2 a0=\"ls\" a1=\"-l\"\n"
               "type=SYSCALL msg=audit(1714557601:42): arch=c00000b7 syscall=59 success=yes "
-              "exit=0 a0=ls a1=-l items=1 ppid=1200 pid=1234 auid=501 uid=0 gid=0 euid=0 "
-              "egid=0 tty=/dev/ttys001 ses=100001 comm=ls exe=/bin/ls key=\"vorla\"");
+              "exit=0 a0=\"ls\" a1=\"-l\" items=1 ppid=1200 pid=1234 auid=501 uid=0 gid=0 "
+              "euid=0 egid=0 tty=/dev/ttys001 ses=100001 comm=\"ls\" exe=\"/bin/ls\" "
+              "key=\"vorla\"");
 }
 
 TEST(ExecAuditd, WithoutArgumentsAndOfOlderMessages) {
@@ -82,9 +83,9 @@ TEST(ExecAuditd, WithoutArgumentsAndOfOlderMessages) {
                   "image_cputype": 16777223}})");
     EXPECT_EQ(formatExecAuditd(old.message()),
               "type=EXECVE msg=audit(99:3): argc=0 \n"
-              "type=SYSCALL msg=audit(99:3): arch=c000003e syscall=59 success=yes exit=0  "
-              "items=1 ppid=0 pid=0 auid=0 uid=0 gid=0 euid=0 egid=0 tty= ses=0 comm= exe= "
-              "key=\"vorla\"");
+              "type=SYSCALL msg=audit(99:3): arch=c000003e syscall=59 success=yes exit=0 "
+              "a0=\"\" a1=\"\" items=1 ppid=0 pid=0 auid=0 uid=0 gid=0 euid=0 egid=0 tty= ses=0 "
+              "comm=\"\" exe=\"\" key=\"vorla\"");
 }
 
 TEST(ExecAuditd, HexEncodesValuesThatCouldForgeFieldsOrRecords) {
@@ -92,14 +93,59 @@ TEST(ExecAuditd, HexEncodesValuesThatCouldForgeFieldsOrRecords) {
         "executable": "/tmp/my prog", "tty": "/dev/tty\"1"},
         "args": ["x\ntype=SYSCALL", "-c", "a a1=evil", "caf\u00e9"]}})");
     const std::string line = formatExecAuditd(hostile.message());
-    EXPECT_NE(line.find("argc=4 a0=780A747970653D53595343414C4C a1=-c a2=612061313D6576696C "
+    EXPECT_NE(line.find("argc=4 a0=780A747970653D53595343414C4C a1=\"-c\" a2=612061313D6576696C "
                         "a3=636166C3A9\n"),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find("exit=0 a0=\"x?type?SYSCALL\" a1=\"-c\" a2=\"a?a1?evil\" "
+                        "a3=\"caf??\" items=1"),
               std::string::npos)
         << line;
     EXPECT_NE(line.find(" comm=780A747970653D53595343414C4C exe=2F746D702F6D792070726F67 "),
               std::string::npos);
     EXPECT_NE(line.find(" tty=2F6465762F7474792231 "), std::string::npos);
     EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+}
+
+std::string hexOf(std::string_view bytes) {
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 0x0F];
+    }
+    return hex;
+}
+
+// Each row one byte on either side of an edge of the quotable class.
+TEST(ExecAuditd, QuotesExactlyThePrintableBytesOtherThanSpaceAndQuote) {
+    const struct {
+        const char* argument;
+        const char* execve;
+        const char* syscall;
+    } rows[] = {
+        {"\x1F", "1F", "\"?\""},
+        {" ", "20", "\"?\""},
+        {"!", "\"!\"", "\"!\""},
+        {"\"", "22", "\"?\""},
+        {"#", "\"#\"", "\"#\""},
+        {"~", "\"~\"", "\"~\""},
+        {"\x7F", "7F", "\"?\""},
+        {"\xC2\x80", "C280", "\"??\""},
+        {"deadbeef", "\"deadbeef\"", "\"deadbeef\""},
+        {"C3A9", "\"C3A9\"", "\"C3A9\""},
+        {"a=b", "\"a=b\"", "\"a?b\""},
+    };
+    for (const auto& row : rows) {
+        const auto exec = message(R"({"event_type": 9, "event": {"args": [{"hex": ")" +
+                                  hexOf(row.argument) + R"("}]}})");
+        const std::string line = formatExecAuditd(exec.message());
+        EXPECT_NE(line.find(std::string("argc=1 a0=") + row.execve + "\n"), std::string::npos)
+            << line;
+        EXPECT_NE(line.find(std::string("exit=0 a0=") + row.syscall + " a1=\"\" "),
+                  std::string::npos)
+            << line;
+        EXPECT_NE(line.find(std::string(" comm=") + row.execve + " "), std::string::npos) << line;
+    }
 }
 
 TEST(ExecCustom, FillsTheDefaultTemplate) {
@@ -177,6 +223,12 @@ TEST(ExecAuditd, LinesParseWithAusearch) {
     std::filesystem::remove(path);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("a0=ls a1=-l"), std::string::npos) << output;
+    size_t events = 0;
+    for (size_t at = output.find("----\n"); at != std::string::npos;
+         at = output.find("----\n", at + 1)) {
+        ++events;
+    }
+    EXPECT_EQ(events, 2u) << output;
     EXPECT_NE(output.find("a2=echo a1=x\\012type=EXECVE"), std::string::npos) << output;
     EXPECT_NE(output.find("key=vorla"), std::string::npos) << output;
 }

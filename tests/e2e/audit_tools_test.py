@@ -1,0 +1,106 @@
+"""The audit log in auditd format, read back by the Linux audit tools: every event found, every
+execution counted, and every argument, comm and exe given back byte for byte."""
+
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from extension_events_test import ExtensionTestCase, exec_message  # noqa: E402
+
+try:
+    import auparse
+except ImportError:  # reported by the test that needs it
+    auparse = None
+
+# (executable, arguments): values that look like hex, hold spaces, quotes, control bytes, line
+# ends, text that imitates fields and records, non-ASCII text, and long values.
+EXECUTIONS = [
+    ("/bin/cat", ["cat", "file"]),
+    ("/bin/echo", ["echo", "deadbeef", "face", "10", "add", "C3A9"]),
+    ("/bin/bash", ["bash", "-c", "echo a1=x type=EXECVE msg=audit(1:1): argc=0"]),
+    ("/usr/bin/printf", ["printf", "\"quoted\"", "it's", "back\\slash"]),
+    ("/usr/bin/nl", ["nl", "line1\nline2", "cr\rlf\r\n", "tab\there"]),
+    ("/usr/bin/ctl", ["ctl", "\x01\x1f\x7f", "\x7e\x21"]),
+    ("/usr/bin/long", ["long", "x" * 300, "y " * 150]),
+    ("/tmp/my tool", []),
+    ("/tmp/one", ["one"]),
+    ("/tmp/forge", ["type=SYSCALL", "a1=forged", "key=\"x\"", "exe=/bin/true"]),
+    ("/opt/app dir/caf\u00e9", ["caf\u00e9", "\u65e5\u672c\u8a9e"]),
+    ("/bin/ls", ["ls", "-l", "/tmp"]),
+]
+
+
+@unittest.skipUnless(shutil.which("ausearch") and shutil.which("aureport"),
+                     "the audit tools (package auditd) are not installed")
+class AuditToolsTest(ExtensionTestCase):
+    def setUp(self):
+        super().setUp()
+        self.write_config(output_format="auditd")
+        messages = [exec_message(args, executable=exe, global_seq_num=100 + index)
+                    for index, (exe, args) in enumerate(EXECUTIONS)]
+        result = self.run_extension(messages)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.log = self.support("audit.log")
+
+    def tool(self, *args):
+        return subprocess.run(list(args), capture_output=True, text=True, timeout=60,
+                              errors="surrogateescape")
+
+    def test_ausearch_finds_every_event_raw_and_interpreted(self):
+        for extra in ([], ["-i"]):
+            with self.subTest(extra):
+                found = self.tool("ausearch", "-if", self.log, *extra)
+                self.assertEqual(found.returncode, 0, found.stderr)
+                self.assertEqual(found.stdout.count("----\n"), len(EXECUTIONS), found.stdout)
+
+    def test_ausearch_finds_an_executable_by_a_path_with_a_space(self):
+        found = self.tool("ausearch", "-if", self.log, "-x", "/tmp/my tool")
+        self.assertEqual(found.returncode, 0, found.stderr)
+        self.assertEqual(found.stdout.count("----\n"), 1, found.stdout)
+
+    def test_aureport_counts_every_execution(self):
+        report = self.tool("aureport", "-if", self.log, "-x", "--summary")
+        self.assertEqual(report.returncode, 0, report.stderr)
+        counts = {}
+        for line in report.stdout.splitlines():
+            total, _, path = line.strip().partition("  ")
+            if total.isdigit():
+                counts[path.strip()] = int(total)
+        self.assertEqual(sum(counts.values()), len(EXECUTIONS), report.stdout)
+        self.assertEqual(counts.get("/tmp/my tool"), 1, report.stdout)
+
+    @unittest.skipIf(auparse is None, "the audit parsing library (python3-audit) is missing")
+    def test_the_parsing_library_gives_back_every_value_exactly(self):
+        parser = auparse.AuParser(auparse.AUSOURCE_FILE, self.log)
+        parser.set_escape_mode(auparse.AUPARSE_ESC_RAW)
+        events = []
+        while parser.parse_next_event():
+            fields = {}
+            parser.first_record()
+            while True:
+                record = parser.get_type_name()
+                parser.first_field()
+                while True:
+                    fields[(record, parser.get_field_name())] = parser.interpret_field()
+                    if not parser.next_field():
+                        break
+                if not parser.next_record():
+                    break
+            events.append(fields)
+        self.assertEqual(len(events), len(EXECUTIONS))
+        for fields, (exe, args) in zip(events, EXECUTIONS):
+            with self.subTest(exe=exe):
+                self.assertEqual(fields[("EXECVE", "argc")], str(len(args)))
+                for index, argument in enumerate(args):
+                    self.assertEqual(fields[("EXECVE", "a%d" % index)], argument)
+                self.assertEqual(fields[("SYSCALL", "comm")], args[0] if args else "")
+                self.assertEqual(fields[("SYSCALL", "exe")], exe)
+                self.assertEqual(fields[("SYSCALL", "key")], "vorla")
+
+
+if __name__ == "__main__":
+    unittest.main()
