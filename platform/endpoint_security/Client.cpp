@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Dispatch.hpp"
 #include "platform/endpoint_security/Delivery.hpp"
+#include "platform/endpoint_security/Subscription.hpp"
 #include "platform/endpoint_security/Trace.hpp"
 
 #include <memory>
@@ -9,12 +10,15 @@
 
 using vorla::endpoint_security::Delivery;
 using vorla::endpoint_security::ServiceSettings;
+using vorla::endpoint_security::Subscription;
 using vorla::endpoint_security::Trace;
 
 struct es_client_s {
     ServiceSettings settings;
     Trace trace;
     es_handler_block_t handler;
+    // Shared with the delivery, which reads it on the service thread.
+    std::shared_ptr<Subscription> subscription;
     std::shared_ptr<Delivery> delivery;
 };
 
@@ -31,7 +35,8 @@ es_new_client_result_t newClient(es_client_t** client, es_handler_block_t handle
     if (result != ES_NEW_CLIENT_RESULT_SUCCESS) {
         return result;
     }
-    *client = new es_client_s{std::move(settings), std::move(trace), std::move(handler), nullptr};
+    *client = new es_client_s{std::move(settings), std::move(trace), std::move(handler),
+                              std::make_shared<Subscription>(), nullptr};
     return result;
 }
 
@@ -54,6 +59,9 @@ void startDelivery(es_client_t* client) {
         *client->settings.source,
         [client, handler = client->handler](const es_message_t* message) {
             handler(client, message);
+        },
+        [subscription = client->subscription](es_event_type_t type) {
+            return subscription->contains(type);
         },
         client->settings.streamEnded);
     vorla::dispatch::onStop([weak = std::weak_ptr<Delivery>(client->delivery)] {
@@ -84,6 +92,7 @@ es_return_t es_subscribe(es_client_t* client, const es_event_type_t* events, uin
     if (client->settings.subscribeResult != 0) {
         return ES_RETURN_ERROR;
     }
+    client->subscription->add(events, event_count);
     startDelivery(client);
     return ES_RETURN_SUCCESS;
 }

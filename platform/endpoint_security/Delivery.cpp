@@ -42,6 +42,7 @@ bool blank(std::string_view line) {
 struct Delivery::State {
     std::string source;
     Handler handler;
+    Subscribed subscribed;
     std::function<void()> streamEnded;
     std::atomic<bool> stopped{false};
     std::unique_ptr<LineReader> reader;
@@ -80,6 +81,7 @@ void Delivery::State::readAhead() {
 // from within a handler still ends the reader before it ends itself.
 void Delivery::State::deliver() {
     std::thread readerThread([this] { readAhead(); });
+    uint64_t lastSequenceNumber = 0;
     while (auto item = lines.pop()) {
         auto& decoded = item->decoded;
         if (!decoded.message) {
@@ -91,6 +93,13 @@ void Delivery::State::deliver() {
             break;
         }
         es_message_t& message = decoded.message->message();
+        if (decoded.knownType && !subscribed(message.event_type)) {
+            continue;
+        }
+        if (decoded.sequenceLeftOut) {
+            message.global_seq_num = lastSequenceNumber + 1;
+        }
+        lastSequenceNumber = message.global_seq_num;
         if (decoded.timeLeftOut) {
             MessageDecoder::setTime(message, std::chrono::system_clock::now());
         }
@@ -104,10 +113,12 @@ void Delivery::State::deliver() {
     }
 }
 
-Delivery::Delivery(std::string source, Handler handler, std::function<void()> streamEnded)
+Delivery::Delivery(std::string source, Handler handler, Subscribed subscribed,
+                   std::function<void()> streamEnded)
     : state_(std::make_shared<State>()) {
     state_->source = std::move(source);
     state_->handler = std::move(handler);
+    state_->subscribed = std::move(subscribed);
     state_->streamEnded = std::move(streamEnded);
 }
 

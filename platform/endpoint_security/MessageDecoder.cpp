@@ -467,65 +467,66 @@ es_event_sudo_t* sudo(Reader& reader, const json& event) {
     return result;
 }
 
-void readPayload(Reader& reader, es_message_t& message, const json& event) {
+// Whether the type has a payload in the stream format; other types keep an empty one.
+bool readPayload(Reader& reader, es_message_t& message, const json& event) {
     es_events_t& payload = message.event;
     switch (message.event_type) {
     case ES_EVENT_TYPE_NOTIFY_EXEC:
         payload.exec = exec(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_KEXTLOAD:
         payload.kextload.identifier = reader.token(event, "identifier");
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_KEXTUNLOAD:
         payload.kextunload.identifier = reader.token(event, "identifier");
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_MOUNT:
         payload.mount.statfs = statfs(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_UNMOUNT:
         payload.unmount.statfs = statfs(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_AUTHENTICATION:
         payload.authentication = authentication(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGIN:
         payload.lw_session_login = session<es_event_lw_session_login_t>(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGOUT:
         payload.lw_session_logout = session<es_event_lw_session_logout_t>(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOCK:
         payload.lw_session_lock = session<es_event_lw_session_lock_t>(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LW_SESSION_UNLOCK:
         payload.lw_session_unlock = session<es_event_lw_session_unlock_t>(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_SCREENSHARING_ATTACH:
         payload.screensharing_attach = screensharingAttach(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_SCREENSHARING_DETACH:
         payload.screensharing_detach = screensharingDetach(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGIN:
         payload.openssh_login = opensshLogin(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGOUT:
         payload.openssh_logout = opensshLogout(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LOGIN_LOGIN:
         payload.login_login = loginLogin(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_LOGIN_LOGOUT:
         payload.login_logout = loginLogout(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_SU:
         payload.su = su(reader, event);
-        break;
+        return true;
     case ES_EVENT_TYPE_NOTIFY_SUDO:
         payload.sudo = sudo(reader, event);
-        break;
+        return true;
     default:
-        break;
+        return false;
     }
 }
 
@@ -541,6 +542,8 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
     DecodedMessage decoded;
     es_message_t& message = decoded.message();
     bool timeLeftOut = false;
+    bool sequenceLeftOut = false;
+    bool knownType = false;
     try {
         Reader reader(decoded);
         message.version = number<uint32_t>(object, "version", 7);
@@ -551,17 +554,16 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
             setTime(message, clock_());
             timeLeftOut = true;
         }
-        message.global_seq_num =
-            number<uint64_t>(object, "global_seq_num", lastSequenceNumber_ + 1);
+        sequenceLeftOut = !object.contains("global_seq_num");
+        message.global_seq_num = number<uint64_t>(object, "global_seq_num");
         message.event_type = number<es_event_type_t>(object, "event_type");
         message.process = reader.process(object, "process");
         const json* event = objectMember(object, "event");
-        readPayload(reader, message, event ? *event : emptyObject());
+        knownType = readPayload(reader, message, event ? *event : emptyObject());
     } catch (const Malformed& error) {
         return {std::nullopt, error.what()};
     }
-    lastSequenceNumber_ = message.global_seq_num;
-    return {std::move(decoded), {}, timeLeftOut};
+    return {std::move(decoded), {}, timeLeftOut, sequenceLeftOut, knownType};
 }
 
 void MessageDecoder::setTime(es_message_t& message, std::chrono::system_clock::time_point time) {

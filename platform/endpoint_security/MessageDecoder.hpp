@@ -12,7 +12,8 @@
 namespace vorla::endpoint_security {
 
 // Turns the lines of a message stream (one JSON object per line) into messages. Keys that are
-// left out take their defaults; the sequence number continues from the previous message.
+// left out take their defaults; a left-out sequence number is given by the service that
+// delivers the message, since only it knows which messages are delivered.
 class MessageDecoder {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
@@ -30,6 +31,11 @@ public:
         // The line gave no time, so the message carries the moment of decoding; a service that
         // delivers it later gives it the moment of delivery instead (setTime).
         bool timeLeftOut = false;
+        // The line gave no sequence number.
+        bool sequenceLeftOut = false;
+        // The stream format has a payload for the message's type: an event the service knows,
+        // as opposed to a number it passes on as it comes.
+        bool knownType = false;
     };
 
     Result decode(std::string_view line);
@@ -38,7 +44,6 @@ public:
 
 private:
     Clock clock_;
-    uint64_t lastSequenceNumber_ = 0;
 };
 
 } // namespace vorla::endpoint_security

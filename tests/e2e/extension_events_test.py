@@ -201,13 +201,29 @@ class RoutingTest(ExtensionTestCase):
         self.assertEqual(self.log_lines("access.log"), [])
         self.assertEqual(self.log_lines("audit.log"), [])
 
-    def test_su_and_sudo_are_unknown_before_version_14(self):
-        result = self.run_extension([ACCESS_EVENTS[-2], ACCESS_EVENTS[-1]],
-                                    VORLA_OS_VERSION="13.6.1")
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(self.error_messages(), ["recived unknown event type: 128",
-                                                 "recived unknown event type: 131"])
-        self.assertIn("es_subscribe 9," + ",".join(map(str, ACCESS_TYPES_13)), self.trace_calls())
+    def test_only_subscribed_events_are_delivered(self):
+        """As the service delivers only what was subscribed: su and sudo from version 14 on,
+        no lines for a disabled log, and nothing skipped shows up as dropped lines."""
+        su_sudo = [ACCESS_EVENTS[-2], ACCESS_EVENTS[-1]]
+        execution = exec_message(["ls"])
+        cases = [  # version, audit enabled, access enabled, audit lines, access records
+            ("13.6.1", True, True, 1, 0),
+            ("14.0.0", True, True, 1, 2),
+            ("14.0.0", False, True, 0, 2),
+            ("14.0.0", True, False, 1, 0),
+        ]
+        for version, audit, access, audit_lines, access_records in cases:
+            with self.subTest(version=version, audit=audit, access=access):
+                for name in ("audit.log", "access.log", "error.log"):
+                    if os.path.exists(self.support(name)):
+                        os.remove(self.support(name))
+                self.write_config(audit_enabled=audit, access_enabled=access)
+                result = self.run_extension(su_sudo + [execution] + su_sudo,
+                                            VORLA_OS_VERSION=version)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(self.error_messages(), [])
+                self.assertEqual(len(self.log_lines("audit.log")), audit_lines)
+                self.assertEqual(len(self.access_records()), 2 * access_records)
 
     def test_skipped_sequence_numbers_are_counted(self):
         messages = [exec_message(["a"], global_seq_num=1), exec_message(["b"], global_seq_num=2),

@@ -95,11 +95,16 @@ TEST_F(ClientTest, ReturnsTheConfiguredResults) {
     es_delete_client(client);
 }
 
-TEST_F(ClientTest, DeliversMessagesInOrderSkipsBadLinesAndEndsTheStream) {
+// Known types arrive only while subscribed and take no number when skipped; a type the
+// service does not know always arrives.
+TEST_F(ClientTest, DeliversSubscribedMessagesInOrderSkipsBadLinesAndEndsTheStream) {
     const std::string source = write("stream.jsonl", "{\"event_type\": 17}\n"
                                                      "\n"
+                                                     "{\"event_type\": 9}\n"
                                                      "{broken\n"
                                                      "{\"event_type\": 18, \"global_seq_num\": 5}\n"
+                                                     "{\"event_type\": 9, \"global_seq_num\": 6}\n"
+                                                     "{\"event_type\": 4242}\n"
                                                      "{\"event_type\": 22}");
     std::vector<std::pair<es_event_type_t, uint64_t>> seen;
     std::vector<std::thread::id> threads;
@@ -120,11 +125,12 @@ TEST_F(ClientTest, DeliversMessagesInOrderSkipsBadLinesAndEndsTheStream) {
     const std::string diagnostics = testing::internal::GetCapturedStderr();
     es_delete_client(client);
 
-    const std::vector<std::pair<es_event_type_t, uint64_t>> expected = {{17, 1}, {18, 5}, {22, 6}};
+    const std::vector<std::pair<es_event_type_t, uint64_t>> expected = {
+        {17, 1}, {18, 5}, {4242, 6}, {22, 7}};
     EXPECT_EQ(seen, expected);
     EXPECT_NE(threads.front(), std::this_thread::get_id());
-    EXPECT_EQ(std::count(threads.begin(), threads.end(), threads.front()), 3);
-    EXPECT_NE(diagnostics.find("line 3"), std::string::npos) << diagnostics;
+    EXPECT_EQ(std::count(threads.begin(), threads.end(), threads.front()), 4);
+    EXPECT_NE(diagnostics.find("line 4"), std::string::npos) << diagnostics;
     EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 1);
 }
 

@@ -18,6 +18,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+const Delivery::Subscribed everyType = [](es_event_type_t) { return true; };
+
 std::string streamFile(const std::string& content) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("vorla-delivery-" + std::to_string(::getpid()) + "-" +
@@ -71,7 +73,7 @@ TEST(Delivery, ALongStreamArrivesCompleteInOrderWithItsDiagnosticsInPlace) {
                 // Diagnostics and handler output share one ordered stream.
                 std::cerr << "seq " << message->global_seq_num << '\n';
             },
-            [&] { endedAfter.set_value(seen.size()); });
+            everyType, [&] { endedAfter.set_value(seen.size()); });
         delivery.start();
         auto ended = endedAfter.get_future();
         ASSERT_EQ(ended.wait_for(20s), std::future_status::ready);
@@ -114,7 +116,7 @@ TEST(Delivery, StoppingMidStreamFinishesTheMessageInHandAndDeliversNothingAfter)
             }
             handling = false;
         },
-        [&] { ended = true; });
+        everyType, [&] { ended = true; });
     delivery.start();
     tenth.get_future().wait();
     delivery.stop();
@@ -145,7 +147,7 @@ TEST(Delivery, AStopFromWithinTheHandlerEndsDeliveryAndTheReader) {
                 delivery->stop();
             }
         },
-        [&] { ended = true; });
+        everyType, [&] { ended = true; });
     delivery->start();
     for (int wait = 0; wait < 200 && delivered < 3; ++wait) {
         std::this_thread::sleep_for(10ms);
@@ -172,7 +174,7 @@ TEST(Delivery, AMessageWithoutATimeCarriesTheMomentOfItsDelivery) {
             // The second message is decoded while this one is still in hand.
             std::this_thread::sleep_for(200ms);
         },
-        [&] { endedPromise.set_value(); });
+        everyType, [&] { endedPromise.set_value(); });
     delivery.start();
     ASSERT_EQ(endedPromise.get_future().wait_for(10s), std::future_status::ready);
     ASSERT_EQ(stamped.size(), 2u);
