@@ -8,18 +8,22 @@
 #include "extension/config/ConfigLoader.hpp"
 #include "platform/dispatch/Dispatch.hpp"
 
+#include <cstdlib>
 #include <exception>
+#include <memory>
 
 // Builds everything the extension needs, in a fixed order, and then hands the main thread to
 // the main loop for good. What is built here lives until the process ends: the main loop never
-// returns, so nothing below is ever released.
+// returns, and a failed start ends the process with its status right where it is caught, so
+// nothing below is ever released (releasing announces itself in the system log).
 int main() {
     using namespace vorla;
+    std::shared_ptr<const Config> config;
     try {
         const PathManager pathManager;
         const auto dateFormatter = makeSharedDateFormatter();
         pathManager.ensureDirectories();
-        const std::shared_ptr<const Config> config = loadConfig(pathManager);
+        config = loadConfig(pathManager);
         const auto logger = std::make_shared<const Logger>(
             pathManager, *config, dateFormatter, std::make_shared<VorlaRotationDelegate>());
         // A refused client or subscription ends the process here, reported in the error log.
@@ -29,6 +33,6 @@ int main() {
     } catch (...) {
         const StartupFailure failure = startupFailure(std::current_exception());
         sharedOSLogger()->log(LogLevel::error, failure.message);
-        return static_cast<int>(failure.status);
+        std::exit(static_cast<int>(failure.status));
     }
 }

@@ -14,8 +14,9 @@ std::optional<std::string> environmentValue(std::string_view name) {
         return found->second;
     }
     std::string key(name);
+    // An empty value means the same as none: the default.
     const char* raw = std::getenv(key.c_str());
-    auto value = raw ? std::optional<std::string>(raw) : std::nullopt;
+    auto value = raw && *raw ? std::optional<std::string>(raw) : std::nullopt;
     seen.emplace(std::move(key), value);
     return value;
 }

@@ -270,6 +270,23 @@ class SubscriptionTest(ExtensionTestCase):
                 for name in ("audit.log", "access.log", "error.log"):
                     self.assertTrue(os.path.isfile(self.support(name)), name)
 
+    def test_su_and_sudo_follow_the_operating_system_version(self):
+        with_su = "es_subscribe 9," + ",".join(map(str, ACCESS_TYPES_13 + [128, 131]))
+        without = "es_subscribe 9," + ",".join(map(str, ACCESS_TYPES_13))
+        cases = [  # VORLA_OS_VERSION, subscription, diagnostics on standard error
+            ("13.6.1", without, 0), ("13", without, 0), ("14.0", with_su, 0),
+            ("", with_su, 0), ("14.x", with_su, 1), ("13.5.", with_su, 1), ("v13", with_su, 1),
+        ]
+        for version, expected, diagnostics in cases:
+            with self.subTest(version=version):
+                if os.path.exists(self.trace):
+                    os.remove(self.trace)
+                result = self.run_extension(VORLA_OS_VERSION=version)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(self.subscribed(), [expected])
+                self.assertEqual(result.stderr.count("VORLA_OS_VERSION"), diagnostics,
+                                 result.stderr)
+
     def test_muting_calls_come_in_order_before_the_subscription(self):
         self.write_config(inverted=True, targets=[("/usr/bin", "prefix"),
                                                   ("/Applications/My App", "literal")])
@@ -298,6 +315,7 @@ class ExitStatusTest(ExtensionTestCase):
                 short = label.split(".")[-1]
                 self.assertTrue(errors[0].startswith(f"could not create {short} logger. error: "))
                 self.assertTrue(errors[1].startswith(f"could not setup logger {label}: "))
+                self.assertEqual(self.oslog_lines()[-1][3], errors[1], "nothing after the reason")
                 self.assertNotIn("es_new_client", self.trace_calls())
 
     def test_a_refused_client_ends_with_status_5(self):
