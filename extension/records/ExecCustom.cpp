@@ -8,13 +8,30 @@ namespace vorla::records {
 
 namespace {
 
-// Control bytes become backslash escapes, so no value can end the line. Inside a list item
-// the double quote and the backslash are escaped too, since they delimit the items.
+// The length of a line or paragraph separator beginning the valid UTF-8 text: the C1 controls
+// (U+0080 to U+009F, U+0085 among them) and U+2028 and U+2029, which several log viewers take
+// as line breaks. 0 when the text begins with something else.
+size_t separatorLength(std::string_view text) {
+    const auto at = [text](size_t index) { return static_cast<unsigned char>(text[index]); };
+    if (text.size() >= 2 && at(0) == 0xC2 && at(1) <= 0x9F) {
+        return 2;
+    }
+    if (text.size() >= 3 && at(0) == 0xE2 && at(1) == 0x80 && (at(2) == 0xA8 || at(2) == 0xA9)) {
+        return 3;
+    }
+    return 0;
+}
+
+// Control characters become backslash escapes, so no value can end the line. Inside a list
+// item the double quote and the backslash are escaped too, since they delimit the items. The
+// text is valid UTF-8 already.
 std::string escaped(std::string_view text, bool listItem) {
     std::string result;
     result.reserve(text.size());
-    for (const char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
+        char code[7];
         if (listItem && (c == '"' || c == '\\')) {
             result += '\\';
             result += c;
@@ -25,9 +42,15 @@ std::string escaped(std::string_view text, bool listItem) {
         } else if (c == '\n') {
             result += "\\n";
         } else if (byte < 0x20 || byte == 0x7F) {
-            char code[5];
             std::snprintf(code, sizeof code, "\\x%02X", byte);
             result += code;
+        } else if (const size_t length = separatorLength(text.substr(i))) {
+            const unsigned codePoint =
+                length == 2 ? static_cast<unsigned char>(text[i + 1])
+                            : 0x2000u | (static_cast<unsigned char>(text[i + 2]) - 0x80u);
+            std::snprintf(code, sizeof code, "\\u%04X", codePoint);
+            result += code;
+            i += length - 1;
         } else {
             result += c;
         }

@@ -233,5 +233,28 @@ TEST(ExecAuditd, LinesParseWithAusearch) {
     EXPECT_NE(output.find("key=vorla"), std::string::npos) << output;
 }
 
+// Each row one character on either side of an edge of the escaped class, as a value and as a
+// list item.
+TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
+    const struct {
+        const char* hex;
+        const char* escaped;
+    } rows[] = {
+        {"1f", "\\x1F"},        {"20", " "},           {"7e", "~"},
+        {"7f", "\\x7F"},        {"c280", "\\u0080"},   {"c285", "\\u0085"},
+        {"c29f", "\\u009F"},    {"c2a0", "\xC2\xA0"},  {"e280a7", "\xE2\x80\xA7"},
+        {"e280a8", "\\u2028"},  {"e280a9", "\\u2029"}, {"e280aa", "\xE2\x80\xAA"},
+        {"80", "\xEF\xBF\xBD"},
+    };
+    for (const auto& row : rows) {
+        const auto exec = message(R"({"event_type": 9, "event": {"target": {"executable":
+            {"path": {"hex": ")" + std::string(row.hex) +
+                                  R"("}}}, "args": [{"hex": ")" + row.hex + R"("}]}})");
+        EXPECT_EQ(formatExecCustom(exec.message(), "${command} ${args}", context()),
+                  std::string(row.escaped) + " [\"" + row.escaped + "\"]")
+            << row.hex;
+    }
+}
+
 } // namespace
 } // namespace vorla::records
