@@ -100,8 +100,8 @@ foundation::URL FileRotationLogger::nextArchiveURL() const {
     if (rotationConfig_.suffixExtension == RotationConfig::SuffixExtension::numbering) {
         return fileURL().appendingPathExtension("1");
     }
-    return fileURL().appendingPathExtension(dateFormat_.string(std::chrono::system_clock::now()) +
-                                            "_" + foundation::UUID().uuidString());
+    return fileURL().appendingPathExtension(dateFormat_.string(foundation::now()) + "_" +
+                                            foundation::UUID().uuidString());
 }
 
 std::optional<foundation::URL> FileRotationLogger::archiveCurrentFile() const {
@@ -161,7 +161,7 @@ void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
             return;
         }
         const std::string basePath = archive.deletingPathExtension().toPath();
-        const auto now = std::chrono::system_clock::now();
+        const auto now = foundation::now();
         std::string gzipPath;
         for (unsigned attempt = 0; gzipPath.empty() && attempt < maxNameAttempts; ++attempt) {
             const std::string candidate = compressedFilePath(basePath, now, attempt);

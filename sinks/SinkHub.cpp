@@ -73,7 +73,7 @@ void SinkHub::emit(LogLevel level, std::string text, std::string_view tag,
 void SinkHub::fanOut(LogLevel level, std::string message, std::string_view tag,
                      std::string_view function, std::string_view file, std::uint64_t line,
                      const std::shared_ptr<const FacadeInfo>& facadeInfo) const {
-    const auto date = std::chrono::system_clock::now();
+    const auto date = foundation::now();
     const auto threadID = currentThreadID();
     for (std::size_t index = 0; index < loggers_.size(); ++index) {
         const Sink& sink = loggers_[index];

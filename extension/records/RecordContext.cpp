@@ -6,13 +6,16 @@ namespace vorla::records {
 
 namespace {
 
+// The first and the last second that a four-digit year can write: 0001-01-01T00:00:00Z and
+// 9999-12-31T23:59:59Z. The formatter's calendar is Julian before October 1582, so its year 1
+// begins two days before the Gregorian one would.
+constexpr int64_t firstSecond = -62'135'769'600;
+constexpr int64_t lastSecond = 253'402'300'799;
+
 foundation::Date dateOf(int64_t seconds, std::chrono::nanoseconds fraction) {
-    // About 285 years either side of 1970: far enough for any real time, near enough that
-    // the nanoseconds of a Date cannot overflow.
-    constexpr int64_t limit = 9'000'000'000;
-    const auto clamped = std::chrono::seconds(std::clamp(seconds, -limit, limit));
-    return foundation::Date(
-        std::chrono::duration_cast<foundation::Date::duration>(clamped + fraction));
+    const auto clamped = std::chrono::seconds(std::clamp(seconds, firstSecond, lastSecond));
+    return foundation::Date(clamped) +
+           std::chrono::duration_cast<foundation::Date::duration>(fraction);
 }
 
 } // namespace

@@ -20,14 +20,15 @@ using Clock = std::function<foundation::Date()>;
 struct RecordContext {
     const foundation::DateFormatter& dateFormatter;
     UserNameCache& userNames;
-    Clock now = std::chrono::system_clock::now;
+    Clock now = foundation::now;
 };
 
 // The common shape of an access record: {"log": fields with "event", "timestamp": now}.
 nlohmann::json accessRecord(const RecordContext& context, std::string_view event,
                             nlohmann::json fields);
 
-// Moments of the kernel's time values, held to the range that a Date can represent.
+// Moments of the kernel's time values. A time before the year 0001 or after 9999, which no
+// four-digit year can show, is held to the first or the last second of that range.
 foundation::Date dateOf(const struct timeval& time);
 foundation::Date dateOf(const struct timespec& time);
 

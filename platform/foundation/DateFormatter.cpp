@@ -83,8 +83,10 @@ void DateFormatter::rebuild() {
 }
 
 std::string DateFormatter::string(Date date) const {
+    // Down to the millisecond, before 1970 as after it: a moment half a millisecond before
+    // 1970 still belongs to 1969.
     const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
+        std::chrono::floor<std::chrono::milliseconds>(date.time_since_epoch()).count();
     const std::lock_guard lock(mutex_);
     if (!state_->format) {
         return "";

@@ -66,7 +66,7 @@ TEST(ArchiveListingTest, FiltersOfOneLog) {
 
 TEST(ArchiveCompressionTest, NamesNeverRepeatWithinASecond) {
     const auto now =
-        std::chrono::system_clock::from_time_t(1714557600) + std::chrono::milliseconds(999);
+        foundation::Date(std::chrono::seconds(1714557600)) + std::chrono::milliseconds(999);
     EXPECT_EQ(compressedFilePath("/logs/audit.log", now, 0), "/logs/audit.log.1714557600.gzip");
     EXPECT_EQ(compressedFilePath("/logs/audit.log", now, 2), "/logs/audit.log.1714557600_2.gzip");
 }

@@ -102,7 +102,7 @@ protected:
     void place(const std::string& name, const std::string& contents, int age) {
         std::ofstream(folder_.path(name)) << contents;
         files_->setModificationDate(folder_.path(name),
-                                    std::chrono::system_clock::now() - std::chrono::seconds(age));
+                                    foundation::now() - std::chrono::seconds(age));
     }
     std::string captured(const std::function<void()>& action) {
         ::testing::internal::CaptureStdout();

@@ -79,7 +79,7 @@ TEST(LogFormattableTest, ModuleAndFileNames) {
 }
 
 TEST(DateFormatterFunctionTest, SettingsStayOnTheFormatter) {
-    const auto date = std::chrono::system_clock::from_time_t(1714557600);
+    const auto date = foundation::Date(std::chrono::seconds(1714557600));
     foundation::DateFormatter formatter;
     EXPECT_EQ(
         dateFormatter(date, formatter, "en_US_POSIX", "yyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ", "UTC"),

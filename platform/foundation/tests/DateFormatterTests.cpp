@@ -12,8 +12,7 @@
 namespace vorla::foundation {
 namespace {
 
-const Date mayFirst =
-    std::chrono::system_clock::from_time_t(1714557600) + std::chrono::milliseconds(123);
+const Date mayFirst = Date(std::chrono::seconds(1714557600)) + std::chrono::milliseconds(123);
 
 DateFormatter formatter(std::string_view locale, std::string_view pattern, std::string_view zone) {
     DateFormatter format;

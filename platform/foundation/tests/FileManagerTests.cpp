@@ -73,8 +73,7 @@ TEST_F(FileManagerTest, DirectoriesListingsAndDates) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"f", "y"}));
 
-    const Date then =
-        std::chrono::system_clock::from_time_t(1714557600) + std::chrono::milliseconds(250);
+    const Date then = Date(std::chrono::seconds(1714557600)) + std::chrono::milliseconds(250);
     files_.setModificationDate(path("x/f"), then);
     EXPECT_EQ(files_.attributesOfItem(path("x/f")).modificationDate, then);
 }
