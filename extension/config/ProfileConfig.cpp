@@ -2,6 +2,7 @@
 
 #include "extension/config/Defaults.hpp"
 
+#include <cmath>
 #include <limits>
 
 namespace vorla {
@@ -19,18 +20,34 @@ template <typename Value> std::optional<Value> as(const Found& found) {
     return std::nullopt;
 }
 
+// A number as the platform bridges it to an integer: an integer as it is, a boolean as 0 or 1,
+// a real only when it holds an integral value an integer can take. Text is never a number.
+std::optional<std::int64_t> asInteger(const Found& found) {
+    if (const auto integer = as<std::int64_t>(found)) {
+        return integer;
+    }
+    if (const auto flag = as<bool>(found)) {
+        return *flag ? 1 : 0;
+    }
+    const auto real = as<double>(found);
+    // 2^63 is the first real beyond the integers; NaN fails every comparison.
+    if (real && *real >= -0x1p63 && *real < 0x1p63 && *real == std::trunc(*real)) {
+        return static_cast<std::int64_t>(*real);
+    }
+    return std::nullopt;
+}
+
 // Booleans also accept the numbers 0 and 1, as the platform's value bridging does.
 std::optional<bool> asBool(const Found& found) {
-    if (const auto integer = as<std::int64_t>(found)) {
-        return *integer == 0 || *integer == 1 ? std::optional<bool>(*integer == 1) : std::nullopt;
-    }
-    return as<bool>(found);
+    const auto integer = asInteger(found);
+    return integer && (*integer == 0 || *integer == 1) ? std::optional<bool>(*integer == 1)
+                                                       : std::nullopt;
 }
 
 // An integer within 0 and `maximum`. Anything outside is treated as absent, so that a count of
 // 256 or a negative size never wraps around into some other valid value.
 std::optional<std::uint64_t> asUnsigned(const Found& found, std::uint64_t maximum) {
-    const auto integer = as<std::int64_t>(found);
+    const auto integer = asInteger(found);
     if (!integer || *integer < 0 || static_cast<std::uint64_t>(*integer) > maximum) {
         return std::nullopt;
     }

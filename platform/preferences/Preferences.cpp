@@ -81,6 +81,11 @@ std::optional<PropertyListValue> convert(plist_t node, int depth) {
         // Negative numbers are stored as their two's complement.
         return PropertyListValue{static_cast<std::int64_t>(value)};
     }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return PropertyListValue{value};
+    }
     case PLIST_STRING: {
         // Read through the pointer and length: a string with a zero byte inside trips an
         // assertion in the library's copying accessor. Such a string names nothing we use.

@@ -15,14 +15,15 @@ struct PropertyListValue;
 using PropertyListArray = std::vector<PropertyListValue>;
 using PropertyListDictionary = std::map<std::string, PropertyListValue>;
 
-// A value of a property list with its type. Types the callers have no use for (reals, dates,
-// data) keep their place as `Other`, so that a caller can tell them from a missing value.
+// A value of a property list with its type. Types the callers have no use for (dates, data)
+// keep their place as `Other`, so that a caller can tell them from a missing value.
 struct PropertyListValue {
     struct Other {
         friend bool operator==(const Other&, const Other&) = default;
     };
     // Integers are 64-bit two's complement, as stored in the list.
-    std::variant<Other, bool, std::int64_t, std::string, PropertyListArray, PropertyListDictionary>
+    std::variant<Other, bool, std::int64_t, double, std::string, PropertyListArray,
+                 PropertyListDictionary>
         value;
 
     friend bool operator==(const PropertyListValue&, const PropertyListValue&) = default;

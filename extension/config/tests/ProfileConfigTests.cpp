@@ -123,6 +123,33 @@ TEST_F(ProfileConfig, ValuesOfAnotherTypeOrOutOfRangeCountAsAbsent) {
     }
 }
 
+// Numbers bridge as the platform's preferences hand them over: integral reals and booleans
+// read as integers, reals 0 and 1 as booleans; nothing else does.
+TEST_F(ProfileConfig, NumbersOfEveryPropertyListTypeBridge) {
+    const struct {
+        const char* count;
+        const char* enabled;
+        int expectedCount;
+        bool expectedEnabled;
+    } rows[] = {
+        {"<real>10</real>", "<real>0</real>", 10, false},
+        {"<real>10.0</real>", "<real>1.0</real>", 10, true},
+        {"<true/>", "<integer>0</integer>", 1, false},
+        {"<integer>3</integer>", "<false/>", 3, false},
+        {"<real>10.5</real>", "<real>0.5</real>", 5, true},
+        {"<real>-3</real>", "<real>2</real>", 5, true},
+        {"<real>1e300</real>", "<string>0</string>", 5, true},
+        {"<string>7</string>", "<real>nan</real>", 5, true},
+    };
+    for (const auto& row : rows) {
+        installProfile(std::string("<key>AuditLoggerMaxFileCount</key>") + row.count +
+                       "<key>AuditLoggerEnabled</key>" + row.enabled);
+        const auto [config, warnings] = validated();
+        EXPECT_EQ(config->auditLogger->maxLogFileCount, row.expectedCount) << row.count;
+        EXPECT_EQ(config->auditLogger->enabled, row.expectedEnabled) << row.enabled;
+    }
+}
+
 TEST_F(ProfileConfig, MutePathsKeepTheirOrderAndSkipUnusableEntries) {
     const auto entry = [](std::optional<std::string> path, std::optional<std::string> type) {
         PropertyListDictionary dictionary;

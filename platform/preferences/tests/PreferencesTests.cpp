@@ -51,8 +51,7 @@ TEST(Preferences, ValuesKeepTheirTypesInXmlAndBinaryLists) {
         EXPECT_EQ(CFPreferencesCopyAppValue("Name", domain),
                   PropertyListValue{std::string("Grüße & more")});
         EXPECT_EQ(CFPreferencesCopyAppValue("List", domain), PropertyListValue{list});
-        EXPECT_EQ(CFPreferencesCopyAppValue("Ratio", domain),
-                  PropertyListValue{PropertyListValue::Other{}});
+        EXPECT_EQ(CFPreferencesCopyAppValue("Ratio", domain), PropertyListValue{0.5});
         EXPECT_EQ(CFPreferencesCopyAppValue("When", domain),
                   PropertyListValue{PropertyListValue::Other{}});
         EXPECT_FALSE(CFPreferencesCopyAppValue("Missing", domain));
