@@ -1,7 +1,6 @@
 #include "extension/config/ConfigLoader.hpp"
 
 #include "extension/SharedOSLogger.hpp"
-#include "extension/config/AtomicFile.hpp"
 #include "extension/config/Defaults.hpp"
 #include "extension/config/ProfileConfig.hpp"
 #include "extension/config/YamlEmitter.hpp"
@@ -14,8 +13,10 @@ namespace vorla {
 
 namespace {
 
-constexpr mode_t configPermissions = 0644;
+constexpr std::uint16_t configPermissions = 0644;
 constexpr int keepAsideAttempts = 100;
+// Far beyond any real configuration; a larger file is taken for a broken one.
+constexpr std::uint64_t configSizeLimit = 1 << 20;
 
 std::string utcStamp() {
     const std::time_t now = std::time(nullptr);
@@ -72,7 +73,7 @@ void writeDefaultConfig(const Config& config, const foundation::URL& configURL,
         return;
     }
     try {
-        writeFileAtomically(configURL.toPath(), text, configPermissions);
+        fileManager.createFile(configURL.toPath(), text, configPermissions);
     } catch (const std::exception& error) {
         sharedOSLogger()->log(LogLevel::error,
                               std::string("could not write config file: ") + error.what());
@@ -89,7 +90,7 @@ std::shared_ptr<Config> readExistingConfig(const foundation::URL& configURL,
         return nullptr;
     }
     try {
-        return Config::fromYaml(fileManager.contentsOfFile(path));
+        return Config::fromYaml(fileManager.contentsOfFile(path, configSizeLimit));
     } catch (const std::exception& error) {
         sharedOSLogger()->log(LogLevel::error, "could not use existing config " +
                                                    configURL.description() + ": " + error.what());

@@ -1,20 +1,21 @@
 #include "platform/foundation/FileHandle.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/RegularFile.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 namespace vorla::foundation {
 
 FileHandle FileHandle::forWritingTo(const URL& url) {
-    std::string path = url.toPath();
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
-    if (descriptor < 0) {
-        throwSystemError("could not open for writing", path);
-    }
+    constexpr const char* operation = "could not open for writing";
+    std::string path = systemPath(url.toPath(), operation);
+    const int descriptor =
+        openRegularFile(path, O_WRONLY | O_APPEND, 0, LastLink::refuse, operation);
     return FileHandle(descriptor, std::move(path));
 }
 
@@ -87,6 +88,14 @@ void FileHandle::append(std::string_view bytes) {
         }
         throw;
     }
+}
+
+std::uint64_t FileHandle::size() const {
+    struct stat status {};
+    if (::fstat(descriptor_, &status) != 0) {
+        throwSystemError("could not read the size of", path_);
+    }
+    return static_cast<std::uint64_t>(status.st_size);
 }
 
 void FileHandle::synchronize() {

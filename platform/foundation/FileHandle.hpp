@@ -13,8 +13,9 @@ namespace vorla::foundation {
 // throws FoundationError.
 class FileHandle {
 public:
-    // Opens an existing file for writing; it is neither created nor truncated. Every write
-    // lands at the end of the file, wherever other writers have taken it meanwhile.
+    // Opens an existing regular file for writing; it is neither created nor truncated. Every
+    // write lands at the end of the file, wherever other writers have taken it meanwhile. A
+    // symbolic link, FIFO, device or folder at the path is refused, never written through.
     static FileHandle forWritingTo(const URL& url);
 
     FileHandle(FileHandle&& other) noexcept;
@@ -32,6 +33,8 @@ public:
     // Writes every byte at the end; when that fails part-way, the bytes that did get written
     // are cut off again before the error is thrown, so the file never ends in half a record.
     void append(std::string_view bytes);
+    // The file's size now, from the open descriptor.
+    std::uint64_t size() const;
     // fsync.
     void synchronize();
     void close();

@@ -1,6 +1,7 @@
 #include "platform/foundation/FileManager.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/RegularFile.hpp"
 
 #include <cerrno>
 #include <dirent.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,26 +17,85 @@ namespace vorla::foundation {
 
 namespace {
 
-// Closes a descriptor when the scope ends.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (descriptor_ >= 0) {
-            ::close(descriptor_);
-        }
-    }
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
+constexpr mode_t folderPermissions = 0755;
+constexpr mode_t defaultFilePermissions = 0644;
+// mkostemp replaces these with random characters.
+constexpr std::string_view randomPart = "XXXXXX";
 
 Date toDate(const struct timespec& time) {
     return Date(std::chrono::duration_cast<Date::duration>(std::chrono::seconds(time.tv_sec) +
                                                            std::chrono::nanoseconds(time.tv_nsec)));
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Makes one folder with exactly the folder permissions: the umask only narrows what mkdir
+// gives, so the bits are set again on the new folder itself (never through a link).
+void makeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), folderPermissions) != 0) {
+        if (errno == EEXIST) {
+            return;
+        }
+        throwSystemError("could not create the folder", path);
+    }
+    const Descriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder.get() < 0 || ::fchmod(folder.get(), folderPermissions) != 0) {
+        throwSystemError("could not set the permissions of", path);
+    }
+}
+
+// The folder's entry for a new name survives a crash only once the folder itself is synced.
+void synchronizeFolder(const std::string& folder) {
+    const Descriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor.get() >= 0) {
+        ::fsync(descriptor.get());
+    }
+}
+
+void writeAll(int descriptor, std::string_view contents, const std::string& path) {
+    while (!contents.empty()) {
+        const ssize_t written = ::write(descriptor, contents.data(), contents.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = EIO;
+            }
+            throwSystemError("could not write to", path);
+        }
+        contents.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Gives the finished temporary file its name: replacing what is there, or failing (EEXIST)
+// when anything is.
+void takeName(const std::string& temporary, const std::string& target, bool replaceExisting) {
+    if (replaceExisting) {
+        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+            throwSystemError("could not create the file", target);
+        }
+        return;
+    }
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return;
+    }
+    // A file system without RENAME_NOREPLACE: a hard link refuses an existing name as well.
+    if ((errno != EINVAL && errno != ENOSYS) || ::link(temporary.c_str(), target.c_str()) != 0) {
+        throwSystemError("could not create the file", target);
+    }
+    ::unlink(temporary.c_str());
 }
 
 } // namespace
@@ -44,63 +105,65 @@ std::shared_ptr<const FileManager> FileManager::defaultManager() {
     return manager;
 }
 
+std::string FileManager::temporaryNamePrefix(std::string_view name) {
+    return "." + std::string(name) + ".tmp-";
+}
+
 void FileManager::createDirectory(const URL& url) const {
-    std::error_code error;
-    std::filesystem::create_directories(url.toPath(), error);
-    if (error) {
-        errno = error.value();
-        throwSystemError("could not create the folder", url.toPath());
+    const std::string target = systemPath(url.toPath(), "could not create the folder");
+    std::string partial;
+    for (std::size_t start = 1; start <= target.size();) {
+        const auto slash = std::min(target.find('/', start), target.size());
+        partial = target.substr(0, slash);
+        makeFolder(partial);
+        start = slash + 1;
     }
-    if (!std::filesystem::is_directory(url.toPath(), error)) {
+    struct stat status {};
+    if (::stat(target.c_str(), &status) != 0) {
+        throwSystemError("could not create the folder", target);
+    }
+    if (!S_ISDIR(status.st_mode)) {
         errno = ENOTDIR;
-        throwSystemError("could not create the folder", url.toPath());
+        throwSystemError("could not create the folder", target);
     }
 }
 
 bool FileManager::fileExists(std::string_view path) const {
     struct stat status {};
-    return ::lstat(std::string(path).c_str(), &status) == 0;
+    return path.find('\0') == std::string_view::npos &&
+           ::lstat(std::string(path).c_str(), &status) == 0;
 }
 
 void FileManager::createFile(std::string_view path, std::string_view contents,
                              std::optional<std::uint16_t> posixPermissions,
                              bool replaceExisting) const {
-    const std::string target(path);
-    const int flags =
-        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (replaceExisting ? O_TRUNC : O_EXCL);
-    const Descriptor file(::open(target.c_str(), flags, posixPermissions.value_or(0666)));
+    const std::string target = systemPath(path, "could not create the file");
+    std::string temporary =
+        folderOf(target) + "/" + temporaryNamePrefix(nameOf(target)) + std::string(randomPart);
+    // mkostemp creates the name exclusively: nothing planted there can be written through.
+    const Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0) {
         throwSystemError("could not create the file", target);
     }
-    // A file that could not be written whole is not left behind half-written.
-    const auto fail = [&target](const char* operation) {
-        const int code = errno;
-        ::unlink(target.c_str());
-        errno = code;
-        throwSystemError(operation, target);
-    };
-    // The umask must not narrow permissions that were asked for explicitly.
-    if (posixPermissions && ::fchmod(file.get(), *posixPermissions) != 0) {
-        fail("could not set the permissions of");
-    }
-    std::string_view rest = contents;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(file.get(), rest.data(), rest.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
+    try {
+        // Exactly the bits asked for: the umask must not widen or narrow them.
+        if (::fchmod(file.get(), posixPermissions.value_or(defaultFilePermissions)) != 0) {
+            throwSystemError("could not set the permissions of", target);
         }
-        if (written < 0) {
-            fail("could not write to");
+        writeAll(file.get(), contents, target);
+        if (::fsync(file.get()) != 0) {
+            throwSystemError("could not synchronize", target);
         }
-        rest.remove_prefix(static_cast<std::size_t>(written));
+        takeName(temporary, target, replaceExisting);
+    } catch (const FoundationError&) {
+        ::unlink(temporary.c_str());
+        throw;
     }
-    if (::fsync(file.get()) != 0) {
-        fail("could not synchronize");
-    }
+    synchronizeFolder(folderOf(target));
 }
 
 void FileManager::removeItem(std::string_view path) const {
-    const std::string target(path);
+    const std::string target = systemPath(path, "could not remove");
     std::error_code error;
     if (std::filesystem::remove_all(target, error) == 0 || error) {
         errno = error ? error.value() : ENOENT;
@@ -108,9 +171,16 @@ void FileManager::removeItem(std::string_view path) const {
     }
 }
 
+void FileManager::removeFile(std::string_view path) const {
+    const std::string target = systemPath(path, "could not remove");
+    if (::unlink(target.c_str()) != 0) {
+        throwSystemError("could not remove", target);
+    }
+}
+
 void FileManager::moveItem(const URL& from, const URL& to) const {
-    const std::string source = from.toPath();
-    const std::string destination = to.toPath();
+    const std::string source = systemPath(from.toPath(), "could not move");
+    const std::string destination = systemPath(to.toPath(), "could not move");
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
         0) {
         return;
@@ -128,30 +198,30 @@ void FileManager::moveItem(const URL& from, const URL& to) const {
 }
 
 FileAttributes FileManager::attributesOfItem(std::string_view path) const {
-    const std::string target(path);
+    const std::string target = systemPath(path, "could not read the attributes of");
     struct stat status {};
-    if (::stat(target.c_str(), &status) != 0) {
+    if (::lstat(target.c_str(), &status) != 0) {
         throwSystemError("could not read the attributes of", target);
     }
     return {static_cast<std::uint64_t>(status.st_size), toDate(status.st_mtim),
-            static_cast<std::uint16_t>(status.st_mode & 07777)};
+            static_cast<std::uint16_t>(status.st_mode & 07777), S_ISREG(status.st_mode)};
 }
 
 void FileManager::setModificationDate(std::string_view path, Date date) const {
-    const std::string target(path);
+    const std::string target = systemPath(path, "could not set the modification date of");
     const auto sinceEpoch =
         std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch());
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
     const struct timespec times[2] = {
         {0, UTIME_OMIT},
         {static_cast<time_t>(seconds.count()), static_cast<long>((sinceEpoch - seconds).count())}};
-    if (::utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) {
+    if (::utimensat(AT_FDCWD, target.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         throwSystemError("could not set the modification date of", target);
     }
 }
 
 std::vector<std::string> FileManager::contentsOfDirectory(std::string_view path) const {
-    const std::string target(path);
+    const std::string target = systemPath(path, "could not list the folder");
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(target.c_str()), ::closedir);
     if (!folder) {
         throwSystemError("could not list the folder", target);
@@ -171,12 +241,10 @@ std::vector<std::string> FileManager::contentsOfDirectory(std::string_view path)
     return names;
 }
 
-std::string FileManager::contentsOfFile(std::string_view path) const {
-    const std::string target(path);
-    const Descriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (file.get() < 0) {
-        throwSystemError("could not open for reading", target);
-    }
+std::string FileManager::contentsOfFile(std::string_view path, std::uint64_t sizeLimit) const {
+    constexpr const char* operation = "could not open for reading";
+    const std::string target = systemPath(path, operation);
+    const Descriptor file(openRegularFile(target, O_RDONLY, 0, LastLink::follow, operation));
     std::string contents;
     char buffer[1 << 16];
     for (;;) {
@@ -191,11 +259,25 @@ std::string FileManager::contentsOfFile(std::string_view path) const {
             return contents;
         }
         contents.append(buffer, static_cast<std::size_t>(count));
+        // Checked as the bytes come: a file that keeps growing is not read without end.
+        if (contents.size() > sizeLimit) {
+            throw FoundationError("could not read \"" + target + "\": larger than " +
+                                      std::to_string(sizeLimit) + " bytes",
+                                  EFBIG);
+        }
     }
 }
 
 FileHandle FileManager::openForWriting(const URL& url) const {
     return FileHandle::forWritingTo(url);
+}
+
+void FileManager::synchronize(FileHandle& handle) const {
+    handle.synchronize();
+}
+
+void FileManager::close(FileHandle& handle) const {
+    handle.close();
 }
 
 } // namespace vorla::foundation

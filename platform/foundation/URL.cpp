@@ -1,5 +1,6 @@
 #include "platform/foundation/URL.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -19,11 +20,22 @@ std::string absolute(std::string_view path) {
     return base + std::string(path);
 }
 
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
+// One spelling per path: doubled slashes and "." segments name the same place, and a log must
+// recognise its archives by comparing names. ".." is kept: behind a link it leads elsewhere.
+std::string normalised(std::string_view path) {
+    std::string result;
+    result.reserve(path.size());
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find('/', start), path.size());
+        const std::string_view segment = path.substr(start, end - start);
+        if (!segment.empty() && segment != ".") {
+            result += '/';
+            result += segment;
+        }
+        start = end + 1;
     }
-    return path;
+    return result.empty() ? "/" : result;
 }
 
 bool isUnreservedInPath(unsigned char byte) {
@@ -59,7 +71,7 @@ bool isUnreservedInPath(unsigned char byte) {
 } // namespace
 
 URL::URL(std::string path, bool isDirectory)
-    : path_(withoutTrailingSlashes(std::move(path))), isDirectory_(isDirectory || path_ == "/") {}
+    : path_(normalised(path)), isDirectory_(isDirectory || path_ == "/") {}
 
 URL URL::fileURL(std::string_view path) {
     std::string full = absolute(path);

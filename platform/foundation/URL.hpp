@@ -33,7 +33,7 @@ public:
 private:
     URL(std::string path, bool isDirectory);
 
-    std::string path_; // absolute, normalised: no trailing "/" except for the root itself
+    std::string path_; // absolute; no doubled "/", no "." segment, no trailing "/" but the root
     bool isDirectory_ = false;
 };
 

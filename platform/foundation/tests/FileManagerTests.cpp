@@ -112,5 +112,71 @@ TEST_F(FileManagerTest, AFailedAppendLeavesNoPartOfItsBytes) {
     EXPECT_EQ(files_.contentsOfFile(path("log")), "x\r\nab\r\ncd\r\n");
 }
 
+// Whatever stands at a path in place of a regular file, root neither writes through it nor
+// reads from it, and never waits on it.
+TEST_F(FileManagerTest, OnlyRegularFilesAreOpenedAndNothingHangs) {
+    files_.createFile(path("target"), "kept", std::nullopt);
+    std::filesystem::create_symlink(path("target"), path("link"));
+    std::filesystem::create_symlink("/dev/zero", path("zero"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(path("folder"));
+    const std::string withZero = path("log") + std::string(1, '\0') + "tail";
+    struct Case {
+        std::string path;
+        bool readable; // links are followed for reading, never for writing
+    };
+    for (const Case& row : std::vector<Case>{{path("link"), true},
+                                             {path("zero"), false},
+                                             {path("fifo"), false},
+                                             {path("folder"), false},
+                                             {"/dev/null", false},
+                                             {withZero, false}}) {
+        EXPECT_NE(errorCode([&] { files_.openForWriting(URL::fileURL(row.path, false)); }), 0)
+            << row.path;
+        EXPECT_EQ(errorCode([&] { files_.contentsOfFile(row.path, 1 << 20); }) == 0, row.readable)
+            << row.path;
+    }
+    EXPECT_NE(errorCode([&] { files_.createFile(withZero, "x", 0640); }), 0);
+    EXPECT_EQ(files_.contentsOfFile(path("target")), "kept");
+    EXPECT_FALSE(files_.fileExists(path("log")));
+    EXPECT_EQ(errorCode([&] { files_.contentsOfFile(path("target"), 3); }), EFBIG);
+    EXPECT_FALSE(files_.attributesOfItem(path("link")).isRegularFile);
+    EXPECT_TRUE(files_.attributesOfItem(path("target")).isRegularFile);
+    EXPECT_NE(errorCode([&] { files_.removeFile(path("folder")); }), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path("folder")));
+}
+
+// Modes are the ones asked for even under an empty umask, and a file is never seen half-made.
+TEST_F(FileManagerTest, ModesIgnoreTheUmaskAndFilesAppearWhole) {
+    const mode_t previous = ::umask(0);
+    files_.createDirectory(URL::fileURL(path("a/b/c"), true));
+    files_.createFile(path("a/b/c/log"), "", 0640, false);
+    files_.createFile(path("a/b/c/plain"), "x", std::nullopt);
+    ::umask(previous);
+    for (const char* folder : {"a", "a/b", "a/b/c"}) {
+        EXPECT_EQ(files_.attributesOfItem(path(folder)).posixPermissions, 0755) << folder;
+    }
+    EXPECT_EQ(files_.attributesOfItem(path("a/b/c/log")).posixPermissions, 0640);
+    EXPECT_EQ(files_.attributesOfItem(path("a/b/c/plain")).posixPermissions, 0644);
+    EXPECT_EQ(files_.contentsOfDirectory(path("a/b/c")).size(), 2U);
+}
+
+TEST(URLTest, OnePathHasOneSpelling) {
+    for (const auto& [given, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"/var//log/audit.log", "/var/log/audit.log"},
+             {"//var/./log/./audit.log/.", "/var/log/audit.log"},
+             {"/var/log/", "/var/log"},
+             {"/var/../log", "/var/../log"},
+             {"/", "/"},
+             {"//.", "/"}}) {
+        EXPECT_EQ(URL::fileURL(given, false).toPath(), expected) << given;
+    }
+    const URL log = URL::fileURL("/var//log/audit.log", false);
+    EXPECT_EQ(log.deletingLastPathComponent()
+                  .appendingPathComponent("audit.log.1", false)
+                  .deletingPathExtension(),
+              log);
+}
+
 } // namespace
 } // namespace vorla::foundation
