@@ -2,6 +2,7 @@
 
 #include "extension/ErrorLogFormatter.hpp"
 #include "extension/SharedOSLogger.hpp"
+#include "extension/SystemLogReporter.hpp"
 
 #include <chrono>
 #include <exception>
@@ -44,11 +45,13 @@ SinkSettings sectionSettings(const std::string& label, const char* name,
 std::shared_ptr<FileRotationLogger>
 makeSink(const SinkSettings& settings, const std::shared_ptr<VorlaRotationDelegate>& delegate) {
     try {
-        return std::make_shared<FileRotationLogger>(
+        auto sink = std::make_shared<FileRotationLogger>(
             settings.label, LogLevel::trace, settings.logFormat, settings.fileURL, filePermission,
             RotationConfig{RotationConfig::SuffixExtension::numbering, settings.maxFileSize,
                            settings.maxArchivedFilesCount},
-            delegate, settings.compressArchived);
+            delegate, settings.compressArchived, nullptr, std::make_shared<SystemLogReporter>());
+        sink->finishInterruptedWork();
+        return sink;
     } catch (const std::exception& error) {
         sharedOSLogger()->log(LogLevel::error, std::string("could not create ") + settings.name +
                                                    " logger. error: " + error.what());
@@ -83,12 +86,12 @@ Logger::Logger(const PathManager& pathManager, const Config& config,
     access_ = makeSink(sectionSettings(pathManager.accessLabel(), "access", *config.accessLogger,
                                        pathManager.accessLogURL(), config.compressArchives),
                        delegate_);
-    const auto errorSink =
+    errorSink_ =
         makeSink({pathManager.errorLabel(), "extension",
                   std::make_shared<ErrorLogFormatter>(std::move(dateFormatter)),
                   pathManager.errorLogURL(), errorLogMaxFileSize, errorLogMaxFileCount, false},
                  delegate_);
-    error_ = SinkHub({errorSink});
+    error_ = SinkHub({errorSink_});
 }
 
 void Logger::logError(std::string message, const char* function, const char* file,
@@ -98,6 +101,12 @@ void Logger::logError(std::string message, const char* function, const char* fil
 
 bool Logger::flushErrors(double timeoutSeconds) const {
     return error_.flush(timeoutSeconds) == WaitingResult::success;
+}
+
+void Logger::writeHeldLines() const {
+    for (const auto* sink : {&audit_, &access_, &errorSink_}) {
+        (*sink)->writeHeldLines();
+    }
 }
 
 } // namespace vorla

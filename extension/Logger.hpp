@@ -63,11 +63,16 @@ public:
     // Needed before the process ends on purpose, because the queue is not drained then.
     bool flushErrors(double timeoutSeconds) const;
 
+    // For the end of the process, once no more lines come: writes what the three logs still
+    // hold back after failed writes, and reports in the system log what is lost.
+    void writeHeldLines() const;
+
 private:
     // Kept here for as long as the set lives: the sinks only hold it weakly.
     std::shared_ptr<VorlaRotationDelegate> delegate_;
     std::shared_ptr<FileRotationLogger> audit_;
     std::shared_ptr<FileRotationLogger> access_;
+    std::shared_ptr<FileRotationLogger> errorSink_;
     SinkHub error_;
 };
 

@@ -18,6 +18,7 @@ constexpr double errorFlushTimeoutSeconds = 5;
 // into why the extension stopped finds the reason in the file.
 [[noreturn]] void endProcess(const Logger& logger, ExitStatus status) {
     logger.flushErrors(errorFlushTimeoutSeconds);
+    logger.writeHeldLines();
     std::exit(static_cast<int>(status));
 }
 

@@ -29,6 +29,8 @@ int main() {
         // A refused client or subscription ends the process here, reported in the error log.
         const ESClient client(config, logger, dateFormatter);
         client.run();
+        // Runs after the client's own stop hook, so no line comes after it.
+        dispatch::onStop([logger] { logger->writeHeldLines(); });
         dispatch::dispatchMain();
     } catch (...) {
         const StartupFailure failure = startupFailure(std::current_exception());

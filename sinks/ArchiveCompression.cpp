@@ -58,6 +58,16 @@ std::string compressedFilePath(std::string_view basePath, foundation::Date now, 
     return path + ".gzip";
 }
 
+std::size_t maxLogFileNameLength() {
+    constexpr std::size_t nameLimit = 255;
+    // ".20240501T100000Z_" and a 36-character identifier, the longest archive extension.
+    constexpr std::size_t datedArchive = 18 + 36;
+    // "." + the seconds (20 digits for any 64-bit value) + "_" + the attempt (4 digits) +
+    // ".gzip", then the temporary file's "." in front and ".tmp-XXXXXX" behind.
+    constexpr std::size_t gzipTemporary = 1 + 20 + 1 + 4 + 5 + 1 + 11;
+    return nameLimit - std::max(datedArchive, gzipTemporary);
+}
+
 struct CompressionChain::Task {
     std::mutex mutex;
     std::condition_variable finished;

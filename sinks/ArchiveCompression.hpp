@@ -21,6 +21,11 @@ std::optional<std::string> gzipCompress(std::string_view bytes);
 // <base>.<seconds>_<attempt>.gzip, so an existing gzip file is never replaced.
 std::string compressedFilePath(std::string_view basePath, foundation::Date now, unsigned attempt);
 
+// The longest log-file name whose derived names all fit in one name of the file system: its
+// dated archives, its gzip files with their attempt numbers, and their temporary files.
+// A longer name would make every rotation fail.
+std::size_t maxLogFileNameLength();
+
 // The compressions of one sink, one after another: a rotation waits until the previous
 // archive's compression has finished before it renames anything, so a task never finds its
 // archive moved to another name. A task that has not started yet when the rotation comes is

@@ -4,14 +4,66 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vorla {
 
 namespace {
 
 constexpr std::string_view compressedExtension = ".gzip";
+
+bool isNumber(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Decimal numbers of any length, compared without overflow: -1, 0 or 1.
+int compareNumbers(std::string_view left, std::string_view right) {
+    const auto significant = [](std::string_view text) {
+        text.remove_prefix(std::min(text.find_first_not_of('0'), text.size()));
+        return text;
+    };
+    left = significant(left);
+    right = significant(right);
+    if (left.size() != right.size()) {
+        return left.size() < right.size() ? -1 : 1;
+    }
+    return left.compare(right) < 0 ? -1 : (left == right ? 0 : 1);
+}
+
+// What tells records of one time apart: the name after "<log>.", without ".gzip".
+std::string_view stampOf(std::string_view name, std::size_t logNameSize, bool compressed) {
+    name.remove_prefix(std::min(logNameSize + 1, name.size()));
+    if (compressed) {
+        name.remove_suffix(std::min(compressedExtension.size(), name.size()));
+    }
+    return name;
+}
+
+// For records of equal modification times. Numbered archives are the older the higher their
+// number (<log>.1 is always the newest); gzip files carry the seconds of their making (and an
+// attempt after "_"), dated archives their rotation time, both older the smaller.
+bool olderOnTie(std::string_view left, std::string_view right, bool compressed) {
+    if (!compressed && isNumber(left) && isNumber(right)) {
+        return compareNumbers(left, right) > 0;
+    }
+    const auto split = [](std::string_view stamp) {
+        const auto underscore = std::min(stamp.find('_'), stamp.size());
+        return std::pair(stamp.substr(0, underscore),
+                         stamp.substr(std::min(underscore + 1, stamp.size())));
+    };
+    const auto [leftTime, leftRest] = split(left);
+    const auto [rightTime, rightRest] = split(right);
+    if (compressed && isNumber(leftTime) && isNumber(rightTime)) {
+        if (const int order = compareNumbers(leftTime, rightTime); order != 0) {
+            return order < 0;
+        }
+        if (isNumber(leftRest) || isNumber(rightRest)) {
+            return compareNumbers(leftRest, rightRest) < 0;
+        }
+    }
+    return left < right;
+}
 
 } // namespace
 
@@ -29,7 +81,19 @@ bool isCompressedArchiveOf(const foundation::URL& fileURL, const foundation::URL
            name.ends_with(compressedExtension);
 }
 
+bool isTemporaryOf(const foundation::URL& fileURL, const foundation::URL& candidate) {
+    if (candidate.deletingLastPathComponent() != fileURL.deletingLastPathComponent()) {
+        return false;
+    }
+    const auto target =
+        foundation::FileManager::targetOfTemporaryName(candidate.lastPathComponent());
+    const std::string logName = fileURL.lastPathComponent();
+    // The log's own file or one named after it (its gzip files).
+    return target && (*target == logName || target->starts_with(logName + "."));
+}
+
 std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fileManager,
+                                              const SinkReporter& reporter,
                                               const foundation::URL& fileURL,
                                               const ArchiveFilter& filter) {
     const foundation::URL folder = fileURL.deletingLastPathComponent();
@@ -42,6 +106,9 @@ std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fil
             }
             try {
                 const auto attributes = fileManager.attributesOfItem(candidate.toPath());
+                if (!attributes.isRegularFile) {
+                    continue;
+                }
                 const bool compressed = isCompressedArchiveOf(fileURL, candidate);
                 entries.push_back({std::move(candidate), attributes.modificationDate, compressed});
             } catch (const foundation::FoundationError& error) {
@@ -51,12 +118,20 @@ std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fil
             }
         }
     } catch (const foundation::FoundationError& error) {
-        std::fprintf(stdout, "error in ascArchivedFileURLs, error: %s\n", error.what());
-        std::fflush(stdout);
+        reporter.failure(std::string("error in ascArchivedFileURLs, error: ") + error.what());
         return {};
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const auto& left, const auto& right) {
-        return left.modificationDate < right.modificationDate;
+    const std::size_t logNameSize = fileURL.lastPathComponent().size();
+    std::sort(entries.begin(), entries.end(), [logNameSize](const auto& left, const auto& right) {
+        if (left.modificationDate != right.modificationDate) {
+            return left.modificationDate < right.modificationDate;
+        }
+        if (left.compressed != right.compressed) {
+            return right.compressed;
+        }
+        return olderOnTie(stampOf(left.url.lastPathComponent(), logNameSize, left.compressed),
+                          stampOf(right.url.lastPathComponent(), logNameSize, right.compressed),
+                          left.compressed);
     });
     return entries;
 }

@@ -12,7 +12,8 @@ public:
                std::shared_ptr<const LogFormattable> logFormat, foundation::URL fileURL,
                std::string filePermission, FlushMode flushMode,
                FileWritingErrorHandlingMode writeMode,
-               std::shared_ptr<const foundation::FileManager> fileManager = nullptr);
+               std::shared_ptr<const foundation::FileManager> fileManager = nullptr,
+               std::shared_ptr<const SinkReporter> reporter = nullptr);
 
     FlushMode flushMode() const { return flushMode_; }
     FileWritingErrorHandlingMode writeMode() const { return writeMode_; }

@@ -2,9 +2,10 @@
 
 #include "platform/foundation/FoundationError.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
+#include <deque>
 #include <mutex>
 #include <utility>
 
@@ -37,41 +38,61 @@ std::optional<std::uint16_t> parseOctal(std::string_view text) {
     return value;
 }
 
-void printLine(const std::string& message) {
-    std::fprintf(stdout, "%s\n", message.c_str());
-    std::fflush(stdout);
-}
-
 } // namespace
 
 // Lines of force mode that could not be written yet, oldest first, as the bytes to write.
 struct FileLoggerable::PendingLines {
+    struct Held {
+        std::string bytes;
+        // The byte count of each held line, oldest first.
+        std::deque<std::size_t> lineSizes;
+    };
+
     std::mutex mutex;
-    std::string bytes;
+    Held held;
+    // Lets a sink with nothing held skip the lock on every line.
+    std::atomic<bool> any{false};
 
-    std::string take() {
-        const std::lock_guard lock(mutex);
-        return std::exchange(bytes, {});
-    }
-
-    void keep(std::string unwritten) {
-        if (unwritten.size() > pendingLimit) {
-            const auto cut = unwritten.find("\r\n", unwritten.size() - pendingLimit);
-            unwritten.erase(0, cut == std::string::npos ? unwritten.size() : cut + 2);
+    Held take() {
+        if (!any.load(std::memory_order_acquire)) {
+            return {};
         }
         const std::lock_guard lock(mutex);
-        bytes = std::move(unwritten);
+        any.store(false, std::memory_order_release);
+        return std::exchange(held, {});
+    }
+
+    // Keeps the lines; the oldest give way to stay within the bound, and are reported lost.
+    void keep(Held lines, const SinkReporter& reporter, const foundation::URL& fileURL) {
+        std::size_t dropped = 0;
+        std::size_t cut = 0;
+        while (lines.bytes.size() - cut > pendingLimit && !lines.lineSizes.empty()) {
+            cut += lines.lineSizes.front();
+            lines.lineSizes.pop_front();
+            ++dropped;
+        }
+        lines.bytes.erase(0, cut);
+        const std::lock_guard lock(mutex);
+        held = std::move(lines);
+        any.store(!held.lineSizes.empty(), std::memory_order_release);
+        if (dropped > 0) {
+            reporter.failure("dropped " + std::to_string(dropped) + " held lines of " +
+                             fileURL.description() + ": more than " + std::to_string(pendingLimit) +
+                             " bytes were waiting to be written");
+        }
     }
 };
 
 FileLoggerable::FileLoggerable(std::string label, LogLevel logLevel,
                                std::shared_ptr<const LogFormattable> logFormat,
                                foundation::URL fileURL, std::string filePermission,
-                               std::shared_ptr<const foundation::FileManager> fileManager)
+                               std::shared_ptr<const foundation::FileManager> fileManager,
+                               std::shared_ptr<const SinkReporter> reporter)
     : Loggerable(std::move(label), logLevel, std::move(logFormat)), fileURL_(std::move(fileURL)),
       filePermission_(std::move(filePermission)),
       fileManager_(fileManager ? std::move(fileManager)
                                : foundation::FileManager::defaultManager()),
+      reporter_(reporter ? std::move(reporter) : SinkReporter::standardOutput()),
       pendingLines_(std::make_shared<PendingLines>()) {
     if (fileURL_.hasDirectoryPath()) {
         throw FileError::isNotFile(fileURL_);
@@ -138,35 +159,66 @@ FileLoggerable::openForAppending(FileWritingErrorHandlingMode writeMode,
     }
 }
 
-void FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
-                                FileWritingErrorHandlingMode writeMode) const {
+std::optional<std::uint64_t>
+FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
+                           FileWritingErrorHandlingMode writeMode) const {
     const bool force = writeMode == FileWritingErrorHandlingMode::force;
-    std::string bytes = force ? pendingLines_->take() : std::string();
-    bytes.reserve(bytes.size() + line.size() + 2);
-    bytes.append(line);
-    bytes.append("\r\n");
+    PendingLines::Held lines = force ? pendingLines_->take() : PendingLines::Held();
+    lines.bytes.reserve(lines.bytes.size() + line.size() + 2);
+    lines.bytes.append(line);
+    lines.bytes.append("\r\n");
+    lines.lineSizes.push_back(line.size() + 2);
 
     std::string failure;
     std::optional<foundation::FileHandle> handle = openForAppending(writeMode, failure);
     if (!handle) {
-        printAppendMessage(failure);
+        reportAppendFailure(failure);
         if (force) {
-            pendingLines_->keep(std::move(bytes));
+            pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
         }
-        return;
+        return std::nullopt;
     }
     try {
         // A write that fails part-way is cut back, so a retry leaves no half line behind.
-        handle->append(bytes);
+        handle->append(lines.bytes);
     } catch (const foundation::FoundationError& error) {
         if (writeMode != FileWritingErrorHandlingMode::assert) {
-            printAppendMessage(error.what());
+            reportAppendFailure(error.what());
         }
         if (force) {
-            pendingLines_->keep(std::move(bytes));
+            pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
         }
     }
+    std::optional<std::uint64_t> size;
+    try {
+        size = handle->size();
+    } catch (const foundation::FoundationError&) {
+    }
     syncAndClose(handle, flushMode);
+    return size;
+}
+
+std::size_t FileLoggerable::writeHeldLines() const {
+    std::size_t lost = 0;
+    queue().sync([&] {
+        PendingLines::Held lines = pendingLines_->take();
+        if (lines.lineSizes.empty()) {
+            return;
+        }
+        std::string failure;
+        try {
+            std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
+            handle->append(lines.bytes);
+            syncAndClose(handle, FlushMode::always);
+            return;
+        } catch (const foundation::FoundationError& error) {
+            failure = error.what();
+        }
+        lost = lines.lineSizes.size();
+        reporter_->failure(std::to_string(lost) + " lines of " + fileURL_.description() +
+                           " could not be written before the stop and are lost, error: " + failure);
+    });
+    return lost;
 }
 
 void FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
@@ -176,20 +228,20 @@ void FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
     }
     if (flushMode == FlushMode::always) {
         try {
-            handle->synchronize();
+            fileManager_->synchronize(*handle);
         } catch (const foundation::FoundationError&) {
         }
     }
     try {
-        handle->close();
+        fileManager_->close(*handle);
     } catch (const foundation::FoundationError&) {
     }
     handle.reset();
 }
 
-void FileLoggerable::printAppendMessage(std::string_view description) const {
-    printLine("error in appending data in a file, error: " + std::string(description) +
-              ", file: " + fileURL_.description());
+void FileLoggerable::reportAppendFailure(std::string_view description) const {
+    reporter_->failure("error in appending data in a file, error: " + std::string(description) +
+                       ", file: " + fileURL_.description());
 }
 
 DeleteResult FileLoggerable::removeNow(const foundation::URL& url) const {

@@ -7,6 +7,7 @@
 #include "sinks/FileWritingErrorHandlingMode.hpp"
 #include "sinks/FlushMode.hpp"
 #include "sinks/Loggerable.hpp"
+#include "sinks/SinkReporter.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -40,10 +41,14 @@ public:
     // Creates the folder chain and the empty file (with permissionBits) when missing, then
     // checks that the file opens for writing. An existing file is left as it is.
     void openFile() const;
-    // Appends the line and CR LF; never throws. Failures print the append message (see
-    // FileWritingErrorHandlingMode for what happens to the line).
-    void appendLine(std::string_view line, FlushMode flushMode,
-                    FileWritingErrorHandlingMode writeMode) const;
+    // Appends the line and CR LF; never throws. Failures report the append message (see
+    // FileWritingErrorHandlingMode for what happens to the line). Gives the file's size after
+    // the line, read on the open file, or nothing when the file did not open.
+    std::optional<std::uint64_t> appendLine(std::string_view line, FlushMode flushMode,
+                                            FileWritingErrorHandlingMode writeMode) const;
+    // For a clean stop: writes the lines that force mode still holds back, waiting on the
+    // sink's queue, and reports those that cannot be written as lost. Gives their number.
+    std::size_t writeHeldLines() const;
     // Synchronises (in `always` mode) and closes the handle, ignoring errors of both.
     void syncAndClose(std::optional<foundation::FileHandle>& handle, FlushMode flushMode) const;
 
@@ -62,12 +67,15 @@ public:
 
 protected:
     // Refuses a directory URL and a bad permission text, then opens the file (throws FileError).
+    // Without a file manager or reporter the default ones serve.
     FileLoggerable(std::string label, LogLevel logLevel,
                    std::shared_ptr<const LogFormattable> logFormat, foundation::URL fileURL,
                    std::string filePermission,
-                   std::shared_ptr<const foundation::FileManager> fileManager);
+                   std::shared_ptr<const foundation::FileManager> fileManager,
+                   std::shared_ptr<const SinkReporter> reporter);
 
     const foundation::FileManager& fileManager() const { return *fileManager_; }
+    const SinkReporter& reporter() const { return *reporter_; }
 
 private:
     struct PendingLines;
@@ -77,11 +85,12 @@ private:
     // Opens the log file for appending; in force mode a missing file is created again first.
     std::optional<foundation::FileHandle> openForAppending(FileWritingErrorHandlingMode writeMode,
                                                            std::string& failure) const;
-    void printAppendMessage(std::string_view description) const;
+    void reportAppendFailure(std::string_view description) const;
 
     foundation::URL fileURL_;
     std::string filePermission_;
     std::shared_ptr<const foundation::FileManager> fileManager_;
+    std::shared_ptr<const SinkReporter> reporter_;
     std::shared_ptr<PendingLines> pendingLines_;
 };
 

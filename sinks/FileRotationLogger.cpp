@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <utility>
 
 namespace vorla {
@@ -16,11 +15,6 @@ namespace {
 
 // Enough attempts for any number of archives that one second can produce.
 constexpr unsigned maxNameAttempts = 10000;
-
-void printLine(const std::string& message) {
-    std::fprintf(stdout, "%s\n", message.c_str());
-    std::fflush(stdout);
-}
 
 foundation::DateFormatter archiveDateFormat() {
     foundation::DateFormatter format;
@@ -38,25 +32,61 @@ FileRotationLogger::FileRotationLogger(std::string label, LogLevel logLevel,
                                        RotationConfig rotationConfig,
                                        std::weak_ptr<FileRotationLoggerDelegate> delegate,
                                        bool compressArchived,
-                                       std::shared_ptr<const foundation::FileManager> fileManager)
+                                       std::shared_ptr<const foundation::FileManager> fileManager,
+                                       std::shared_ptr<const SinkReporter> reporter)
     : FileLoggerable(std::move(label), logLevel, std::move(logFormat), std::move(fileURL),
-                     std::move(filePermission), std::move(fileManager)),
+                     std::move(filePermission), std::move(fileManager), std::move(reporter)),
       compressArchived_(compressArchived), rotationConfig_(rotationConfig),
       delegate_(std::move(delegate)), dateFormat_(archiveDateFormat()),
       compressions_(std::make_shared<CompressionChain>()) {}
 
 void FileRotationLogger::log(LogLevel, std::string_view string) const {
-    appendLine(string, FlushMode::always, FileWritingErrorHandlingMode::force);
-    rotateIfNeeded();
+    rotateIfNeeded(appendLine(string, FlushMode::always, FileWritingErrorHandlingMode::force));
 }
 
-void FileRotationLogger::rotateIfNeeded() const {
+void FileRotationLogger::finishInterruptedWork() const {
+    const foundation::URL folder = fileURL().deletingLastPathComponent();
+    std::vector<std::string> names;
     try {
-        if (fileManager().attributesOfItem(fileURL().toPath()).size <=
-            rotationConfig_.maxFileSize) {
-            return;
+        names = fileManager().contentsOfDirectory(folder.toPath());
+    } catch (const foundation::FoundationError& error) {
+        reporter().failure(std::string("error in finishing interrupted work, error: ") +
+                           error.what());
+        return;
+    }
+    for (const std::string& name : names) {
+        const foundation::URL candidate = folder.appendingPathComponent(name, false);
+        if (!isTemporaryOf(fileURL(), candidate)) {
+            continue;
         }
-    } catch (const foundation::FoundationError&) {
+        try {
+            if (fileManager().attributesOfItem(candidate.toPath()).isRegularFile) {
+                fileManager().removeFile(candidate.toPath());
+                reporter().notice("removed the unfinished file " + candidate.description());
+            }
+        } catch (const foundation::FoundationError& error) {
+            reporter().failure(std::string("error in removing an unfinished file, error: ") +
+                               error.what());
+        }
+    }
+    if (!compressArchived_) {
+        return;
+    }
+    std::vector<foundation::URL> waiting;
+    for (ArchiveEntry& entry :
+         ascArchivedFileURLs(fileManager(), reporter(), fileURL(), isArchiveOf)) {
+        waiting.push_back(std::move(entry.url));
+    }
+    if (!waiting.empty()) {
+        reporter().notice("compressing " + std::to_string(waiting.size()) + " archives of " +
+                          fileURL().description() + " that an earlier run left uncompressed");
+        startCompression(std::move(waiting));
+    }
+}
+
+void FileRotationLogger::rotateIfNeeded(std::optional<std::uint64_t> size) const {
+    // The size comes from the file the line was written to; none means it did not open.
+    if (!size || *size <= rotationConfig_.maxFileSize) {
         return;
     }
     // Renumbering must not move an archive that is still being compressed.
@@ -65,12 +95,12 @@ void FileRotationLogger::rotateIfNeeded() const {
     const auto archive = archiveCurrentFile();
     pruneArchives(rotationConfig_.maxArchivedFilesCount);
     if (archive && compressArchived_ && fileManager().fileExists(archive->toPath())) {
-        startCompression(*archive);
+        startCompression({*archive});
     }
     try {
         openFile();
     } catch (const FileError& error) {
-        printLine("error in openFile while rotating, error: " + error.errorDescription());
+        reporter().failure("error in openFile while rotating, error: " + error.errorDescription());
     }
 }
 
@@ -78,7 +108,7 @@ void FileRotationLogger::shiftNumberedArchives() const {
     if (rotationConfig_.suffixExtension != RotationConfig::SuffixExtension::numbering) {
         return;
     }
-    const auto archives = ascArchivedFileURLs(fileManager(), fileURL(), isArchiveOf);
+    const auto archives = ascArchivedFileURLs(fileManager(), reporter(), fileURL(), isArchiveOf);
     // The oldest gets the highest number, the newest 2: <log>.1 is kept for the new archive.
     std::size_t number = archives.size() + 1;
     for (const ArchiveEntry& entry : archives) {
@@ -90,7 +120,8 @@ void FileRotationLogger::shiftNumberedArchives() const {
         try {
             fileManager().moveItem(entry.url, shifted);
         } catch (const foundation::FoundationError& error) {
-            printLine(std::string("error in rotating old archive files, error: ") + error.what());
+            reporter().failure(std::string("error in rotating old archive files, error: ") +
+                               error.what());
             return;
         }
     }
@@ -109,7 +140,8 @@ std::optional<foundation::URL> FileRotationLogger::archiveCurrentFile() const {
     try {
         fileManager().moveItem(fileURL(), archive);
     } catch (const foundation::FoundationError& error) {
-        printLine(std::string("error in archiving the target file, error: ") + error.what());
+        reporter().failure(std::string("error in archiving the target file, error: ") +
+                           error.what());
         return std::nullopt;
     }
     if (const auto receiver = delegate()) {
@@ -119,16 +151,20 @@ std::optional<foundation::URL> FileRotationLogger::archiveCurrentFile() const {
 }
 
 void FileRotationLogger::pruneArchives(std::size_t maxCount) const {
+    // With compression off the log's gzip files are left alone: nothing makes new ones.
+    const bool withGzipFiles = compressArchived_;
     const auto records =
-        ascArchivedFileURLs(fileManager(), fileURL(), [](const auto& log, const auto& candidate) {
-            return isArchiveOf(log, candidate) || isCompressedArchiveOf(log, candidate);
-        });
+        ascArchivedFileURLs(fileManager(), reporter(), fileURL(),
+                            [withGzipFiles](const auto& log, const auto& candidate) {
+                                return isArchiveOf(log, candidate) ||
+                                       (withGzipFiles && isCompressedArchiveOf(log, candidate));
+                            });
     for (const ArchiveEntry& entry : surplusArchives(records, maxCount, compressArchived_)) {
         try {
-            fileManager().removeItem(entry.url.toPath());
+            fileManager().removeFile(entry.url.toPath());
         } catch (const foundation::FoundationError& error) {
-            printLine(std::string("error in removing extra archived files, error: ") +
-                      error.what());
+            reporter().failure(std::string("error in removing extra archived files, error: ") +
+                               error.what());
             return;
         }
         if (const auto receiver = delegate()) {
@@ -141,21 +177,30 @@ void FileRotationLogger::pruneArchives(std::size_t maxCount) const {
     }
 }
 
-void FileRotationLogger::startCompression(const foundation::URL& archive) const {
+void FileRotationLogger::startCompression(std::vector<foundation::URL> archives) const {
     auto self = std::static_pointer_cast<const FileRotationLogger>(
         std::const_pointer_cast<const Loggerable>(weak_from_this().lock()));
     if (!self) {
         // No owner can keep the sink alive for a background task: compress right here.
-        gzipArchive(archive);
+        for (const foundation::URL& archive : archives) {
+            gzipArchive(archive);
+        }
         return;
     }
-    compressions_->start([self = std::move(self), archive] { self->gzipArchive(archive); });
+    compressions_->start([self = std::move(self), archives = std::move(archives)] {
+        for (const foundation::URL& archive : archives) {
+            self->gzipArchive(archive);
+        }
+    });
 }
 
 void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
     const std::string archivePath = archive.toPath();
     try {
         const auto attributes = fileManager().attributesOfItem(archivePath);
+        if (!attributes.isRegularFile) {
+            return;
+        }
         const auto compressed = gzipCompress(fileManager().contentsOfFile(archivePath));
         if (!compressed) {
             return;
@@ -167,7 +212,8 @@ void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
             const std::string candidate = compressedFilePath(basePath, now, attempt);
             try {
                 // The archive's own permission bits: a gzip file must not be more readable
-                // than the log it holds.
+                // than the log it holds. It appears whole or not at all, and never replaces
+                // another record.
                 fileManager().createFile(candidate, *compressed, attributes.posixPermissions,
                                          false);
                 gzipPath = candidate;
@@ -186,10 +232,10 @@ void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
         } catch (const foundation::FoundationError&) {
         }
         try {
-            fileManager().removeItem(archivePath);
+            fileManager().removeFile(archivePath);
         } catch (const foundation::FoundationError&) {
             // Keep the records single: the archive stays, its copy goes.
-            fileManager().removeItem(gzipPath);
+            fileManager().removeFile(gzipPath);
             return;
         }
         if (const auto receiver = delegate()) {

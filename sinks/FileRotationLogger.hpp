@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorla {
 
@@ -29,20 +30,27 @@ public:
                        std::shared_ptr<const LogFormattable> logFormat, foundation::URL fileURL,
                        std::string filePermission, RotationConfig rotationConfig,
                        std::weak_ptr<FileRotationLoggerDelegate> delegate, bool compressArchived,
-                       std::shared_ptr<const foundation::FileManager> fileManager = nullptr);
+                       std::shared_ptr<const foundation::FileManager> fileManager = nullptr,
+                       std::shared_ptr<const SinkReporter> reporter = nullptr);
 
     bool compressArchived() const { return compressArchived_; }
 
     // Appends the line with CR LF, synchronised to storage, then rotates when needed. Never
-    // throws; failures print one line to standard output and logging goes on.
+    // throws; failures are reported (one line each) and logging goes on.
     void log(LogLevel level, std::string_view string) const override;
 
+    // Finishes what an earlier run was interrupted in: removes the temporary files it left in
+    // the folder and, with compression on, compresses the archives still waiting for it (in
+    // the background). Reports what it did. Call it once, after creation.
+    void finishInterruptedWork() const;
+
 private:
-    void rotateIfNeeded() const;
+    void rotateIfNeeded(std::optional<std::uint64_t> size) const;
     void shiftNumberedArchives() const;
     std::optional<foundation::URL> archiveCurrentFile() const;
     void pruneArchives(std::size_t maxCount) const;
-    void startCompression(const foundation::URL& archive) const;
+    // Compresses the archives one after another, oldest first, in one background task.
+    void startCompression(std::vector<foundation::URL> archives) const;
     void gzipArchive(const foundation::URL& archive) const;
     foundation::URL nextArchiveURL() const;
     std::shared_ptr<FileRotationLoggerDelegate> delegate() const { return delegate_.lock(); }

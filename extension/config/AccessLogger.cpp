@@ -2,6 +2,7 @@
 
 #include "extension/SharedOSLogger.hpp"
 #include "extension/config/Defaults.hpp"
+#include "sinks/ArchiveCompression.hpp"
 
 #include <limits>
 
@@ -45,6 +46,13 @@ void AccessLogger::validate(const foundation::URL& defaultLogPath,
         logFilePath = defaultLogPath;
         logger.log(LogLevel::warning,
                    "[validation]: logFilePath must be a valid file path. Falling back to default");
+    } else if (logFilePath->lastPathComponent().size() > maxLogFileNameLength()) {
+        logFilePath = defaultLogPath;
+        logger.log(LogLevel::error,
+                   "[validation]: the file name of logFilePath must have at most " +
+                       std::to_string(maxLogFileNameLength()) +
+                       " bytes, or its archives cannot be named. Falling back "
+                       "to default");
     }
     if (maxLogFileCount == 0) {
         maxLogFileCount = defaults.maxLogFileCount;
@@ -60,7 +68,8 @@ void AccessLogger::validate(const foundation::URL& defaultLogPath,
 }
 
 std::optional<foundation::URL> logFileURL(std::string_view path) {
-    if (path.empty()) {
+    // A zero byte would cut the path short where the system reads it: another file entirely.
+    if (path.empty() || path.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
     return foundation::URL::fileURL(path);

@@ -44,7 +44,8 @@ public:
     friend bool operator==(const AccessLogger&, const AccessLogger&) = default;
 };
 
-// A configured log path as a file URL; an empty path names no file at all.
+// A configured log path as a file URL; an empty path, or one holding a zero byte, names no
+// file at all.
 std::optional<foundation::URL> logFileURL(std::string_view path);
 
 } // namespace vorla

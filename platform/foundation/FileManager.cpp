@@ -19,7 +19,9 @@ namespace {
 
 constexpr mode_t folderPermissions = 0755;
 constexpr mode_t defaultFilePermissions = 0644;
-// mkostemp replaces these with random characters.
+// A temporary file is "." + its final name + this + six random characters: hidden, and never
+// mistaken for the final name or an archive of it.
+constexpr std::string_view temporaryMarker = ".tmp-";
 constexpr std::string_view randomPart = "XXXXXX";
 
 Date toDate(const struct timespec& time) {
@@ -105,8 +107,14 @@ std::shared_ptr<const FileManager> FileManager::defaultManager() {
     return manager;
 }
 
-std::string FileManager::temporaryNamePrefix(std::string_view name) {
-    return "." + std::string(name) + ".tmp-";
+std::optional<std::string> FileManager::targetOfTemporaryName(std::string_view name) {
+    const std::size_t decoration = 1 + temporaryMarker.size() + randomPart.size();
+    if (name.size() <= decoration || name.front() != '.' ||
+        name.substr(name.size() - randomPart.size() - temporaryMarker.size(),
+                    temporaryMarker.size()) != temporaryMarker) {
+        return std::nullopt;
+    }
+    return std::string(name.substr(1, name.size() - decoration));
 }
 
 void FileManager::createDirectory(const URL& url) const {
@@ -138,8 +146,8 @@ void FileManager::createFile(std::string_view path, std::string_view contents,
                              std::optional<std::uint16_t> posixPermissions,
                              bool replaceExisting) const {
     const std::string target = systemPath(path, "could not create the file");
-    std::string temporary =
-        folderOf(target) + "/" + temporaryNamePrefix(nameOf(target)) + std::string(randomPart);
+    std::string temporary = folderOf(target) + "/." + nameOf(target) +
+                            std::string(temporaryMarker) + std::string(randomPart);
     // mkostemp creates the name exclusively: nothing planted there can be written through.
     const Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0) {

@@ -64,8 +64,8 @@ public:
     virtual void synchronize(FileHandle& handle) const;
     virtual void close(FileHandle& handle) const;
 
-    // The prefix of the temporary names createFile uses in a folder for a file named `name`.
-    static std::string temporaryNamePrefix(std::string_view name);
+    // The name a temporary file of createFile was meant to get, or none when `name` is not one.
+    static std::optional<std::string> targetOfTemporaryName(std::string_view name);
 };
 
 } // namespace vorla::foundation

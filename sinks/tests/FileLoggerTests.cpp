@@ -123,6 +123,55 @@ TEST(FileLoggerTest, ForceModeKeepsLinesUntilTheyCanBeWritten) {
     EXPECT_EQ(status.st_mode & 0777, 0640U);
 }
 
+// The one promise of `always`: every line is on storage before its file is closed.
+TEST(FileLoggerTest, DurabilityCallsFollowTheFlushMode) {
+    const TemporaryFolder folder;
+    for (const auto mode : {FlushMode::always, FlushMode::manual}) {
+        auto files = std::make_shared<FailingFileManager>();
+        const auto logger = std::make_shared<FileLogger>(
+            "com.vorla.test", LogLevel::trace, nullptr, foundation::URL::fileURL(folder.path("x")),
+            "640", mode, FileWritingErrorHandlingMode::print, files);
+        files->handleCalls.clear();
+        logger->log(LogLevel::info, "one");
+        logger->log(LogLevel::info, "two");
+        const std::vector<std::string> always = {"sync", "close", "sync", "close"};
+        const std::vector<std::string> manual = {"close", "close"};
+        EXPECT_EQ(files->handleCalls, mode == FlushMode::always ? always : manual);
+    }
+}
+
+// Lines held back after failed writes are never lost without a count: past the memory bound
+// the oldest go and are reported, and what is still held at the stop is reported as lost.
+TEST(FileLoggerTest, HeldLinesThatAreLostAreCounted) {
+    const TemporaryFolder folder;
+    const std::string path = folder.path("x.log");
+    auto files = std::make_shared<FailingFileManager>();
+    auto reporter = std::make_shared<testing::RecordingReporter>();
+    const auto logger = std::make_shared<FileLogger>(
+        "com.vorla.test", LogLevel::trace, nullptr, foundation::URL::fileURL(path), "640",
+        FlushMode::always, FileWritingErrorHandlingMode::force, files, reporter);
+    files->failOpen = [](const std::string&) { return true; };
+    const std::string megabyte((1 << 20) - 2, 'x'); // with CR LF, exactly one mebibyte
+    for (int line = 0; line < 9; ++line) {
+        logger->log(LogLevel::info, megabyte);
+    }
+    auto messages = reporter->messages();
+    ASSERT_EQ(messages.size(), 10U);
+    EXPECT_EQ(messages[9], "failure: dropped 1 held lines of file://" + path +
+                               ": more than 8388608 bytes were waiting to be written");
+    EXPECT_EQ(logger->writeHeldLines(), 8U);
+    EXPECT_TRUE(reporter->messages().back().starts_with(
+        "failure: 8 lines of file://" + path +
+        " could not be written before the stop and are lost, error: injected failure"))
+        << reporter->messages().back();
+    EXPECT_EQ(logger->writeHeldLines(), 0U) << "reported once";
+
+    files->failOpen = testing::failTimes("x.log", 1);
+    logger->log(LogLevel::info, "held");
+    EXPECT_EQ(logger->writeHeldLines(), 0U);
+    EXPECT_EQ(readFile(path), "held\r\n");
+}
+
 TEST(FileLoggerTest, DeleteAndFlushHelpers) {
     const TemporaryFolder folder;
     const std::string path = folder.path("x.log");

@@ -272,6 +272,92 @@ TEST_F(RotationTest, OnlyThisLogsGzipFilesArePruned) {
               (std::set<std::string>{"access.log.100.gzip", "log", "log.200.gzip", gzip}));
 }
 
+// Only regular files are records: whatever else stands in the folder under an archive's name
+// is never renamed, pruned or written through, and a link at the log path gets no line.
+TEST_F(RotationTest, EntriesThatAreNoRegularFilesAreLeftAlone) {
+    const TemporaryFolder outside;
+    const std::string victim = outside.write("victim", "precious");
+    std::filesystem::create_directory(folder_.path("audit.log.bak"));
+    folder_.write("audit.log.bak/inside", "kept");
+    std::filesystem::create_symlink(victim, folder_.path("audit.log.2"));
+    ASSERT_EQ(::mkfifo(folder_.path("audit.log.3").c_str(), 0600), 0);
+    const auto logger = makeLogger({Suffix::numbering, 1, 0}, false);
+    logger->log(LogLevel::info, "live");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.2", "log.3", "log.bak"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log.bak/inside")), "kept");
+    EXPECT_EQ(calls(), (std::vector<std::string>{"archived log log.1", "removed log.1"}));
+
+    std::filesystem::remove(folder_.path("audit.log"));
+    std::filesystem::create_symlink(victim, folder_.path("audit.log"));
+    const std::string printed = captured([&] { logger->log(LogLevel::info, "diverted?"); });
+    EXPECT_TRUE(printed.starts_with("error in appending data in a file, error: ")) << printed;
+    EXPECT_EQ(readFile(victim), "precious");
+}
+
+// Archives of one modification time (a coarse clock, a copy) keep their age order: a higher
+// number is older, and so is an earlier gzip stamp. Doubled slashes in the path change nothing.
+TEST_F(RotationTest, EqualTimesKeepTheOrderOfTheNames) {
+    const auto placeAtOneTime = [this](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            std::ofstream(folder_.path(name)) << name;
+            files_->setModificationDate(folder_.path(name),
+                                        foundation::Date(std::chrono::hours(1)));
+        }
+    };
+    placeAtOneTime({"audit.log.10", "audit.log.9", "audit.log.2", "audit.log.1"});
+    makeLogger({Suffix::numbering, 1, 3}, false, "/audit.log")->log(LogLevel::info, "live");
+    EXPECT_EQ(calls(),
+              (std::vector<std::string>{"archived log log.1", "removed log.5", "removed log.4"}));
+    EXPECT_EQ(readFile(folder_.path("audit.log.2")), "audit.log.1");
+    EXPECT_EQ(readFile(folder_.path("audit.log.3")), "audit.log.2");
+
+    std::filesystem::remove_all(folder_.path());
+    std::filesystem::create_directory(folder_.path());
+    delegate_ = std::make_shared<RecordingDelegate>();
+    placeAtOneTime({"audit.log.200.gzip", "audit.log.100_2.gzip", "audit.log.100.gzip"});
+    makeLogger({Suffix::numbering, 1, 2}, true)->log(LogLevel::info, "live");
+    dispatch::drain();
+    const auto all = calls();
+    ASSERT_EQ(all.size(), 3U) << ::testing::PrintToString(all);
+    EXPECT_EQ(all[1], "gzip removed log.100.gzip");
+}
+
+TEST_F(RotationTest, WithoutCompressionGzipFilesAreLeftAlone) {
+    place("audit.log.100.gzip", "g", 50);
+    const auto logger = makeLogger({Suffix::numbering, 1, 0}, false);
+    logger->log(LogLevel::info, "live");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.100.gzip"}));
+}
+
+// A run killed while it compressed leaves a temporary file and an archive; the next start
+// removes the one and compresses the other, and says so.
+TEST_F(RotationTest, InterruptedWorkIsFinishedAtTheNextStart) {
+    place(".audit.log.100.gzip.tmp-AbC123", "torn", 20);
+    place(".audit.log.tmp-XyZ789", "", 20);
+    place(".access.log.tmp-AbC123", "another log's", 20);
+    place("audit.log.1", "archived", 20);
+    auto reporter = std::make_shared<testing::RecordingReporter>();
+    const auto logger = std::make_shared<FileRotationLogger>(
+        "com.vorla.audit", LogLevel::trace, nullptr, URL::fileURL(folder_.path("audit.log")), "640",
+        RotationConfig{Suffix::numbering, 1024, 5}, delegate_, true, files_, reporter);
+    logger->finishInterruptedWork();
+    dispatch::drain();
+    const auto left = names();
+    ASSERT_EQ(left.size(), 3U) << ::testing::PrintToString(left);
+    EXPECT_EQ(left[0], ".access.log.tmp-AbC123");
+    EXPECT_EQ(left[1], "log");
+    EXPECT_EQ(gunzip(readFile(pathOf(left[2]))), "archived");
+    const auto messages = reporter->messages();
+    EXPECT_EQ(
+        std::set<std::string>(messages.begin(), messages.end()),
+        (std::set<std::string>{
+            "notice: removed the unfinished file file://" +
+                folder_.path(".audit.log.100.gzip.tmp-AbC123"),
+            "notice: removed the unfinished file file://" + folder_.path(".audit.log.tmp-XyZ789"),
+            "notice: compressing 1 archives of file://" + folder_.path("audit.log") +
+                " that an earlier run left uncompressed"}));
+}
+
 TEST_F(RotationTest, AFailedShiftLosesNoLine) {
     place("audit.log.1", "old", 10);
     const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
