@@ -120,10 +120,12 @@ void FileLoggerable::openFile() const {
         throw FileError::creatingDirectoryFailed(folder);
     }
     const std::string path = fileURL_.toPath();
+    bool created = false;
     if (!fileManager_->fileExists(path)) {
         try {
             // Never replace: a file that appeared meanwhile keeps its lines.
             fileManager_->createFile(path, "", permissionBits(), false);
+            created = true;
         } catch (const foundation::FoundationError& error) {
             if (error.code() != EEXIST) {
                 throw FileError::creatingFileFailed(fileURL_);
@@ -132,7 +134,8 @@ void FileLoggerable::openFile() const {
     }
     try {
         std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
-        syncAndClose(handle, FlushMode::always);
+        // A file created just now is on storage already: its creation synchronised it.
+        syncAndClose(handle, created ? FlushMode::manual : FlushMode::always);
     } catch (const foundation::FoundationError&) {
         throw FileError::openingForWritingFailed(fileURL_);
     }

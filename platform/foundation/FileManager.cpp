@@ -159,7 +159,8 @@ void FileManager::createFile(std::string_view path, std::string_view contents,
             throwSystemError("could not set the permissions of", target);
         }
         writeAll(file.get(), contents, target);
-        if (::fsync(file.get()) != 0) {
+        // An empty file has no bytes to wait for: the folder's fsync below carries it whole.
+        if (!contents.empty() && ::fsync(file.get()) != 0) {
             throwSystemError("could not synchronize", target);
         }
         takeName(temporary, target, replaceExisting);
