@@ -1,6 +1,8 @@
 #include "sinks/ArchiveCompression.hpp"
 
 #include "platform/dispatch/Dispatch.hpp"
+#include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/FreeName.hpp"
 
 #include <algorithm>
 #include <zlib.h>
@@ -56,6 +58,39 @@ std::string compressedFilePath(std::string_view basePath, foundation::Date now, 
         path += "_" + std::to_string(attempt);
     }
     return path + ".gzip";
+}
+
+namespace {
+
+// Enough attempts for any number of archives that one second can produce.
+constexpr unsigned maxNameAttempts = 10000;
+
+} // namespace
+
+std::optional<std::string> writeCompressedCopy(const foundation::FileManager& fileManager,
+                                               const foundation::URL& archive) {
+    const std::string archivePath = archive.toPath();
+    const auto attributes = fileManager.attributesOfItem(archivePath);
+    if (!attributes.isRegularFile) {
+        return std::nullopt;
+    }
+    const auto compressed = gzipCompress(fileManager.contentsOfFile(archivePath));
+    if (!compressed) {
+        return std::nullopt;
+    }
+    const std::string basePath = archive.deletingPathExtension().toPath();
+    const auto now = foundation::now();
+    std::string gzipPath = foundation::takeFreeName(
+        maxNameAttempts,
+        [&](unsigned attempt) { return compressedFilePath(basePath, now, attempt); },
+        [&](const std::string& name) {
+            fileManager.createFile(name, *compressed, attributes.posixPermissions, false);
+        });
+    try {
+        fileManager.setModificationDate(gzipPath, attributes.modificationDate);
+    } catch (const foundation::FoundationError&) {
+    }
+    return gzipPath;
 }
 
 std::size_t maxLogFileNameLength() {

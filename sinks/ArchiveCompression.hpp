@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/foundation/Date.hpp"
+#include "platform/foundation/FileManager.hpp"
+#include "platform/foundation/URL.hpp"
 
 #include <condition_variable>
 #include <functional>
@@ -20,6 +22,14 @@ std::optional<std::string> gzipCompress(std::string_view bytes);
 // <base>.<seconds since 1970>.gzip, and for a later attempt within the same second
 // <base>.<seconds>_<attempt>.gzip, so an existing gzip file is never replaced.
 std::string compressedFilePath(std::string_view basePath, foundation::Date now, unsigned attempt);
+
+// Writes the archive as a gzip file beside it, under the first free compressedFilePath of now,
+// with the archive's own permission bits (a gzip file is never more readable than the log it
+// holds) and its modification date (retention orders records by age). The file appears whole
+// or not at all and never replaces another. Gives its path; nothing when the archive is no
+// regular file or zlib fails. File failures throw FoundationError; the archive stays as it is.
+std::optional<std::string> writeCompressedCopy(const foundation::FileManager& fileManager,
+                                               const foundation::URL& archive);
 
 // The longest log-file name whose derived names all fit in one name of the file system: its
 // dated archives, its gzip files with their attempt numbers, and their temporary files.

@@ -28,32 +28,33 @@ std::string describe(FileError::Kind kind, const foundation::URL& url,
 
 } // namespace
 
-FileError::FileError(Kind kind, foundation::URL url, std::optional<std::string> permission)
-    : kind_(kind), url_(std::move(url)), permission_(std::move(permission)),
+FileError::FileError(Kind kind, foundation::URL url, std::optional<std::string> permission,
+                     int code)
+    : kind_(kind), url_(std::move(url)), permission_(std::move(permission)), code_(code),
       errorDescription_(describe(kind_, url_, permission_)) {}
 
 FileError FileError::isNotFile(foundation::URL url) {
-    return FileError(Kind::isNotFile, std::move(url), std::nullopt);
+    return FileError(Kind::isNotFile, std::move(url), std::nullopt, 0);
 }
 
 FileError FileError::invalidPermission(foundation::URL url, std::string permission) {
-    return FileError(Kind::invalidPermission, std::move(url), std::move(permission));
+    return FileError(Kind::invalidPermission, std::move(url), std::move(permission), 0);
 }
 
-FileError FileError::creatingDirectoryFailed(foundation::URL url) {
-    return FileError(Kind::creatingDirectoryFailed, std::move(url), std::nullopt);
+FileError FileError::creatingDirectoryFailed(foundation::URL url, int code) {
+    return FileError(Kind::creatingDirectoryFailed, std::move(url), std::nullopt, code);
 }
 
-FileError FileError::creatingFileFailed(foundation::URL url) {
-    return FileError(Kind::creatingFileFailed, std::move(url), std::nullopt);
+FileError FileError::creatingFileFailed(foundation::URL url, int code) {
+    return FileError(Kind::creatingFileFailed, std::move(url), std::nullopt, code);
 }
 
-FileError FileError::openingForWritingFailed(foundation::URL url) {
-    return FileError(Kind::openingForWritingFailed, std::move(url), std::nullopt);
+FileError FileError::openingForWritingFailed(foundation::URL url, int code) {
+    return FileError(Kind::openingForWritingFailed, std::move(url), std::nullopt, code);
 }
 
-FileError FileError::deletingFailed(foundation::URL url) {
-    return FileError(Kind::deletingFailed, std::move(url), std::nullopt);
+FileError FileError::deletingFailed(foundation::URL url, int code) {
+    return FileError(Kind::deletingFailed, std::move(url), std::nullopt, code);
 }
 
 } // namespace vorla

@@ -116,8 +116,8 @@ void FileLoggerable::openFile() const {
     const foundation::URL folder = fileURL_.deletingLastPathComponent();
     try {
         fileManager_->createDirectory(folder);
-    } catch (const foundation::FoundationError&) {
-        throw FileError::creatingDirectoryFailed(folder);
+    } catch (const foundation::FoundationError& error) {
+        throw FileError::creatingDirectoryFailed(folder, error.code());
     }
     const std::string path = fileURL_.toPath();
     bool created = false;
@@ -128,7 +128,7 @@ void FileLoggerable::openFile() const {
             created = true;
         } catch (const foundation::FoundationError& error) {
             if (error.code() != EEXIST) {
-                throw FileError::creatingFileFailed(fileURL_);
+                throw FileError::creatingFileFailed(fileURL_, error.code());
             }
         }
     }
@@ -136,8 +136,8 @@ void FileLoggerable::openFile() const {
         std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
         // A file created just now is on storage already: its creation synchronised it.
         syncAndClose(handle, created ? FlushMode::manual : FlushMode::always);
-    } catch (const foundation::FoundationError&) {
-        throw FileError::openingForWritingFailed(fileURL_);
+    } catch (const foundation::FoundationError& error) {
+        throw FileError::openingForWritingFailed(fileURL_, error.code());
     }
 }
 
@@ -251,8 +251,8 @@ DeleteResult FileLoggerable::removeNow(const foundation::URL& url) const {
     try {
         fileManager_->removeItem(url.toPath());
         return url;
-    } catch (const foundation::FoundationError&) {
-        return FileError::deletingFailed(url);
+    } catch (const foundation::FoundationError& error) {
+        return FileError::deletingFailed(url, error.code());
     }
 }
 

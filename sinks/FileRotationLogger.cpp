@@ -5,16 +5,11 @@
 #include "sinks/ArchiveListing.hpp"
 #include "sinks/ArchiveRetention.hpp"
 
-#include <cerrno>
-#include <chrono>
 #include <utility>
 
 namespace vorla {
 
 namespace {
-
-// Enough attempts for any number of archives that one second can produce.
-constexpr unsigned maxNameAttempts = 10000;
 
 foundation::DateFormatter archiveDateFormat() {
     foundation::DateFormatter format;
@@ -195,52 +190,21 @@ void FileRotationLogger::startCompression(std::vector<foundation::URL> archives)
 }
 
 void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
-    const std::string archivePath = archive.toPath();
     try {
-        const auto attributes = fileManager().attributesOfItem(archivePath);
-        if (!attributes.isRegularFile) {
+        const auto gzipPath = writeCompressedCopy(fileManager(), archive);
+        if (!gzipPath) {
             return;
-        }
-        const auto compressed = gzipCompress(fileManager().contentsOfFile(archivePath));
-        if (!compressed) {
-            return;
-        }
-        const std::string basePath = archive.deletingPathExtension().toPath();
-        const auto now = foundation::now();
-        std::string gzipPath;
-        for (unsigned attempt = 0; gzipPath.empty() && attempt < maxNameAttempts; ++attempt) {
-            const std::string candidate = compressedFilePath(basePath, now, attempt);
-            try {
-                // The archive's own permission bits: a gzip file must not be more readable
-                // than the log it holds. It appears whole or not at all, and never replaces
-                // another record.
-                fileManager().createFile(candidate, *compressed, attributes.posixPermissions,
-                                         false);
-                gzipPath = candidate;
-            } catch (const foundation::FoundationError& error) {
-                if (error.code() != EEXIST) {
-                    return;
-                }
-            }
-        }
-        if (gzipPath.empty()) {
-            return;
-        }
-        // Retention orders records by age: the gzip file keeps the age of its archive.
-        try {
-            fileManager().setModificationDate(gzipPath, attributes.modificationDate);
-        } catch (const foundation::FoundationError&) {
         }
         try {
-            fileManager().removeFile(archivePath);
+            fileManager().removeFile(archive.toPath());
         } catch (const foundation::FoundationError&) {
             // Keep the records single: the archive stays, its copy goes.
-            fileManager().removeFile(gzipPath);
+            fileManager().removeFile(*gzipPath);
             return;
         }
         if (const auto receiver = delegate()) {
             receiver->onArchiveCompressed(*this, archive,
-                                          foundation::URL::fileURL(gzipPath, false));
+                                          foundation::URL::fileURL(*gzipPath, false));
         }
     } catch (const foundation::FoundationError&) {
         // Compression failures are silent: the archive stays, to be pruned like any other.

@@ -5,6 +5,7 @@
 #include "extension/config/ProfileConfig.hpp"
 #include "extension/config/YamlEmitter.hpp"
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/FreeName.hpp"
 
 #include <cerrno>
 #include <ctime>
@@ -14,7 +15,7 @@ namespace vorla {
 namespace {
 
 constexpr std::uint16_t configPermissions = 0644;
-constexpr int keepAsideAttempts = 100;
+constexpr unsigned keepAsideAttempts = 100;
 // Far beyond any real configuration; a larger file is taken for a broken one.
 constexpr std::uint64_t configSizeLimit = 1 << 20;
 
@@ -33,24 +34,25 @@ std::string utcStamp() {
 bool keepUnusableConfig(const foundation::URL& configURL,
                         const foundation::FileManager& fileManager) {
     const std::string base = configURL.toPath() + ".broken-" + utcStamp();
-    std::string reason;
-    for (int attempt = 0; attempt < keepAsideAttempts; ++attempt) {
-        const std::string name = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-        try {
-            fileManager.moveItem(configURL, foundation::URL::fileURL(name, false));
-            sharedOSLogger()->log(LogLevel::error, "moved unusable config file to " + name);
-            return true;
-        } catch (const foundation::FoundationError& error) {
-            reason = error.what();
-            if (error.code() != EEXIST) {
-                break;
-            }
-        }
+    try {
+        const std::string name = foundation::takeFreeName(
+            keepAsideAttempts,
+            [&base](unsigned attempt) {
+                return attempt == 0 ? base : base + "-" + std::to_string(attempt);
+            },
+            [&](const std::string& candidate) {
+                fileManager.moveItem(configURL, foundation::URL::fileURL(candidate, false));
+            });
+        sharedOSLogger()->log(LogLevel::error, "moved unusable config file to " + name);
+        return true;
+    } catch (const foundation::FoundationError& error) {
+        sharedOSLogger()->log(LogLevel::error,
+                              std::string("could not move unusable config file aside (") +
+                                  error.what() +
+                                  "); it stays in place and the default config is used "
+                                  "without being written");
+        return false;
     }
-    sharedOSLogger()->log(LogLevel::error, "could not move unusable config file aside (" + reason +
-                                               "); it stays in place and the default config "
-                                               "is used without being written");
-    return false;
 }
 
 // Writes the defaults to the configuration file. An existing, unusable file is moved aside

@@ -61,6 +61,12 @@ TEST(FileLoggerTest, CreationFailuresInStepOrder) {
     EXPECT_EQ(blocked.kind(), FileError::Kind::creatingDirectoryFailed);
     EXPECT_EQ(blocked.errorDescription(),
               "failed to create a directory: file://" + spaced.path("a%20b/plain/"));
+    EXPECT_EQ(blocked.code(), ENOTDIR) << "the system's reason is kept beside the description";
+
+    ASSERT_EQ(::mkfifo(spaced.path("fifo.log").c_str(), 0600), 0);
+    const FileError fifo = creationError(spaced.path("fifo.log"), "640");
+    EXPECT_EQ(fifo.kind(), FileError::Kind::openingForWritingFailed);
+    EXPECT_NE(fifo.code(), 0);
 }
 
 TEST(FileLoggerTest, CreatesTheFolderChainAndTheFileWithItsBits) {
