@@ -83,7 +83,7 @@ protected:
                                                    const std::string& name = "audit.log") {
         return std::make_shared<FileRotationLogger>("com.vorla.audit", LogLevel::trace, nullptr,
                                                     URL::fileURL(folder_.path(name)), "640", config,
-                                                    delegate_, compress, files_);
+                                                    delegate_, compress, files_, reporter_);
     }
     // Files of the folder, sorted, with the log's own name shortened to "log".
     std::vector<std::string> names() const {
@@ -104,10 +104,16 @@ protected:
         files_->setModificationDate(folder_.path(name),
                                     foundation::now() - std::chrono::seconds(age));
     }
-    std::string captured(const std::function<void()>& action) {
-        ::testing::internal::CaptureStdout();
+    // What the sink reported while the action ran, a line each, as standard output shows it.
+    std::string reported(const std::function<void()>& action) {
+        const std::size_t before = reporter_->messages().size();
         action();
-        return ::testing::internal::GetCapturedStdout();
+        const auto messages = reporter_->messages();
+        std::string text;
+        for (std::size_t index = before; index < messages.size(); ++index) {
+            text += messages[index].substr(messages[index].find(": ") + 2) + "\n";
+        }
+        return text;
     }
     std::vector<std::string> calls() const { return delegate_->calls(); }
     // The path of a file as names() shows it.
@@ -119,64 +125,65 @@ protected:
     TemporaryFolder folder_;
     std::shared_ptr<FailingFileManager> files_ = std::make_shared<FailingFileManager>();
     std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
+    std::shared_ptr<testing::RecordingReporter> reporter_ =
+        std::make_shared<testing::RecordingReporter>();
 };
 
 struct RotationRow {
-    const char* name;
-    RotationConfig config;
-    std::vector<std::tuple<std::string, std::string, int>> existing; // name, contents, age
-    std::vector<std::string> lines;
-    std::vector<std::string> files;
-    std::vector<std::string> calls;
-    std::map<std::string, std::string> contents;
+    const char* name = "";
+    RotationConfig config{Suffix::numbering, 0, 0};
+    std::vector<std::tuple<std::string, std::string, int>> existing = {}; // name, contents, age
+    std::vector<std::string> lines = {};
+    std::vector<std::string> files = {};
+    std::vector<std::string> calls = {};
+    std::map<std::string, std::string> contents = {};
 };
 
 TEST_F(RotationTest, RotationTable) {
     const std::string sixty(60, 'x');
     const std::vector<RotationRow> rows = {
-        {"below the limit",
-         {Suffix::numbering, 100, 3},
-         {},
-         {sixty},
-         {"log"},
-         {},
-         {{"log", sixty + "\r\n"}}},
-        {"exactly the limit stays", {Suffix::numbering, 62, 3}, {}, {sixty}, {"log"}, {}, {}},
-        {"second line rotates",
-         {Suffix::numbering, 100, 3},
-         {},
-         {sixty, sixty},
-         {"log", "log.1"},
-         {"archived log log.1"},
-         {{"log", ""}, {"log.1", sixty + "\r\n" + sixty + "\r\n"}}},
-        {"shift and prune",
-         {Suffix::numbering, 1, 3},
-         {{"audit.log.1", "one", 10}, {"audit.log.2", "two", 20}, {"audit.log.3", "three", 30}},
-         {"live"},
-         {"log", "log.1", "log.2", "log.3"},
-         {"archived log log.1", "removed log.4"},
-         {{"log.1", "live\r\n"}, {"log.2", "one"}, {"log.3", "two"}}},
-        {"a backup counts as an archive",
-         {Suffix::numbering, 1, 1},
-         {{"audit.log.bak", "bak", 10}},
-         {"live"},
-         {"log", "log.1"},
-         {"archived log log.1", "removed log.2"},
-         {{"log.1", "live\r\n"}}},
-        {"keep none",
-         {Suffix::numbering, 1, 0},
-         {},
-         {"live"},
-         {"log"},
-         {"archived log log.1", "removed log.1"},
-         {}},
-        {"other logs are left alone",
-         {Suffix::numbering, 1, 0},
-         {{"access.log.1", "a", 50}, {"access.log.1714557600.gzip", "g", 50}},
-         {"live"},
-         {"access.log.1", "access.log.1714557600.gzip", "log"},
-         {"archived log log.1", "removed log.1"},
-         {}},
+        {.name = "below the limit",
+         .config = {Suffix::numbering, 100, 3},
+         .lines = {sixty},
+         .files = {"log"},
+         .contents = {{"log", sixty + "\r\n"}}},
+        {.name = "exactly the limit stays",
+         .config = {Suffix::numbering, 62, 3},
+         .lines = {sixty},
+         .files = {"log"}},
+        {.name = "second line rotates",
+         .config = {Suffix::numbering, 100, 3},
+         .lines = {sixty, sixty},
+         .files = {"log", "log.1"},
+         .calls = {"archived log log.1"},
+         .contents = {{"log", ""}, {"log.1", sixty + "\r\n" + sixty + "\r\n"}}},
+        {.name = "shift and prune",
+         .config = {Suffix::numbering, 1, 3},
+         .existing = {{"audit.log.1", "one", 10},
+                      {"audit.log.2", "two", 20},
+                      {"audit.log.3", "three", 30}},
+         .lines = {"live"},
+         .files = {"log", "log.1", "log.2", "log.3"},
+         .calls = {"archived log log.1", "removed log.4"},
+         .contents = {{"log.1", "live\r\n"}, {"log.2", "one"}, {"log.3", "two"}}},
+        {.name = "a backup counts as an archive",
+         .config = {Suffix::numbering, 1, 1},
+         .existing = {{"audit.log.bak", "bak", 10}},
+         .lines = {"live"},
+         .files = {"log", "log.1"},
+         .calls = {"archived log log.1", "removed log.2"},
+         .contents = {{"log.1", "live\r\n"}}},
+        {.name = "keep none",
+         .config = {Suffix::numbering, 1, 0},
+         .lines = {"live"},
+         .files = {"log"},
+         .calls = {"archived log log.1", "removed log.1"}},
+        {.name = "other logs are left alone",
+         .config = {Suffix::numbering, 1, 0},
+         .existing = {{"access.log.1", "a", 50}, {"access.log.1714557600.gzip", "g", 50}},
+         .lines = {"live"},
+         .files = {"access.log.1", "access.log.1714557600.gzip", "log"},
+         .calls = {"archived log log.1", "removed log.1"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -188,12 +195,12 @@ TEST_F(RotationTest, RotationTable) {
             place(name, contents, age);
         }
         const auto logger = makeLogger(row.config, false);
-        const std::string printed = captured([&] {
+        const std::string report = reported([&] {
             for (const auto& line : row.lines) {
                 logger->log(LogLevel::info, line);
             }
         });
-        EXPECT_EQ(printed, "");
+        EXPECT_EQ(report, "");
         EXPECT_EQ(names(), row.files);
         EXPECT_EQ(calls(), row.calls);
         for (const auto& [name, contents] : row.contents) {
@@ -206,12 +213,12 @@ TEST_F(RotationTest, ATakenNumberDefersArchivingToTheNextLine) {
     place("audit.log.1", "older", 20);
     place("audit.log.3", "newer", 10);
     const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
-    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
-    EXPECT_TRUE(printed.starts_with("error in archiving the target file, error: ")) << printed;
+    const std::string report = reported([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_TRUE(report.starts_with("error in archiving the target file, error: ")) << report;
     EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2"}));
     EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\n");
 
-    EXPECT_EQ(captured([&] { logger->log(LogLevel::info, "b"); }), "");
+    EXPECT_EQ(reported([&] { logger->log(LogLevel::info, "b"); }), "");
     EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2", "log.3"}));
     EXPECT_EQ(readFile(folder_.path("audit.log.1")), "a\r\nb\r\n");
     EXPECT_EQ(readFile(folder_.path("audit.log.2")), "newer");
@@ -289,8 +296,8 @@ TEST_F(RotationTest, EntriesThatAreNoRegularFilesAreLeftAlone) {
 
     std::filesystem::remove(folder_.path("audit.log"));
     std::filesystem::create_symlink(victim, folder_.path("audit.log"));
-    const std::string printed = captured([&] { logger->log(LogLevel::info, "diverted?"); });
-    EXPECT_TRUE(printed.starts_with("error in appending data in a file, error: ")) << printed;
+    const std::string report = reported([&] { logger->log(LogLevel::info, "diverted?"); });
+    EXPECT_TRUE(report.starts_with("error in appending data in a file, error: ")) << report;
     EXPECT_EQ(readFile(victim), "precious");
 }
 
@@ -358,16 +365,46 @@ TEST_F(RotationTest, InterruptedWorkIsFinishedAtTheNextStart) {
                 " that an earlier run left uncompressed"}));
 }
 
+// A folder that cannot be listed, or an archive whose date cannot be read, leaves shifting with
+// nothing to do: <log>.1 stays, so archiving fails as well, and the live file keeps its line.
+TEST_F(RotationTest, UnreadableListingsOnlyPostponeRetention) {
+    const std::string folder = folder_.path();
+    for (const auto& [name, fail] : std::vector<std::pair<std::string, std::function<void()>>>{
+             {"listing", [&] { files_->failList = failTimes(folder, 2); }},
+             {"date", [&] { files_->failAttributes = failTimes("audit.log.1", 2); }}}) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        delegate_ = std::make_shared<RecordingDelegate>();
+        place("audit.log.1", "old", 10);
+        const auto logger = makeLogger({Suffix::numbering, 1, 0}, false);
+        fail();
+        const std::string report = reported([&] { logger->log(LogLevel::info, "a"); });
+        EXPECT_EQ(report.find("error in ascArchivedFileURLs, error: injected failure"), 0U)
+            << report;
+        EXPECT_NE(report.find("error in archiving the target file, error: "), std::string::npos);
+        EXPECT_EQ(calls(), std::vector<std::string>());
+        EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\n");
+        files_->failList = nullptr;
+        files_->failAttributes = nullptr;
+    }
+    files_->failList = failTimes(folder, 1);
+    makeLogger({Suffix::numbering, 1, 0}, true)->finishInterruptedWork();
+    EXPECT_EQ(reporter_->messages().back().find(
+                  "failure: error in finishing interrupted work, error: injected failure"),
+              0U);
+}
+
 TEST_F(RotationTest, AFailedShiftLosesNoLine) {
     place("audit.log.1", "old", 10);
     const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
     files_->failMove = failTimes("audit.log.2", 1);
-    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
-    EXPECT_NE(printed.find("error in rotating old archive files, error: "), std::string::npos);
-    EXPECT_NE(printed.find("error in archiving the target file, error: "), std::string::npos);
+    const std::string report = reported([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_NE(report.find("error in rotating old archive files, error: "), std::string::npos);
+    EXPECT_NE(report.find("error in archiving the target file, error: "), std::string::npos);
     EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\n");
 
-    EXPECT_EQ(captured([&] { logger->log(LogLevel::info, "b"); }), "");
+    EXPECT_EQ(reported([&] { logger->log(LogLevel::info, "b"); }), "");
     EXPECT_EQ(readFile(folder_.path("audit.log.1")), "a\r\nb\r\n");
     EXPECT_EQ(readFile(folder_.path("audit.log.2")), "old");
 }
@@ -375,7 +412,7 @@ TEST_F(RotationTest, AFailedShiftLosesNoLine) {
 TEST_F(RotationTest, AFailedArchiveMoveIsRetriedByTheNextLine) {
     const auto logger = makeLogger({Suffix::numbering, 3, 5}, false);
     files_->failMove = failTimes("audit.log.1", 1);
-    captured([&] {
+    reported([&] {
         logger->log(LogLevel::info, "a");
         logger->log(LogLevel::info, "b");
     });
@@ -389,8 +426,8 @@ TEST_F(RotationTest, AFailedRemovalLeavesTheSurplusForLater) {
     place("audit.log.1", "old", 10);
     const auto logger = makeLogger({Suffix::numbering, 1, 1}, false);
     files_->failRemove = failTimes("audit.log.2", 1);
-    const std::string printed = captured([&] { logger->log(LogLevel::info, "a"); });
-    EXPECT_TRUE(printed.starts_with("error in removing extra archived files, error: "));
+    const std::string report = reported([&] { logger->log(LogLevel::info, "a"); });
+    EXPECT_TRUE(report.starts_with("error in removing extra archived files, error: "));
     EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1", "log.2"}));
     logger->log(LogLevel::info, "b");
     EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
@@ -400,14 +437,14 @@ TEST_F(RotationTest, AFailedRemovalLeavesTheSurplusForLater) {
 TEST_F(RotationTest, AnUncreatableLogFileLosesNoLine) {
     const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
     files_->failCreate = failTimes("audit.log", 2);
-    const std::string printed = captured([&] {
+    const std::string report = reported([&] {
         logger->log(LogLevel::info, "a");
         logger->log(LogLevel::info, "b");
     });
-    EXPECT_NE(printed.find("error in openFile while rotating, error: failed to create a file: "),
+    EXPECT_NE(report.find("error in openFile while rotating, error: failed to create a file: "),
               std::string::npos)
-        << printed;
-    EXPECT_NE(printed.find("error in appending data in a file"), std::string::npos);
+        << report;
+    EXPECT_NE(report.find("error in appending data in a file"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder_.path("audit.log")));
     logger->log(LogLevel::info, "c");
     EXPECT_EQ(readFile(folder_.path("audit.log.2")), "a\r\n");
