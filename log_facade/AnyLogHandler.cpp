@@ -2,7 +2,7 @@
 
 #include "log_facade/LogHandler.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 AnyLogHandler::AnyLogHandler(const AnyLogHandler& other)
     : handler_(other.handler_ ? other.copy_(*other.handler_) : nullptr), copy_(other.copy_) {}
@@ -20,4 +20,4 @@ AnyLogHandler& AnyLogHandler::operator=(AnyLogHandler&& other) noexcept = defaul
 
 AnyLogHandler::~AnyLogHandler() = default;
 
-} // namespace vorla
+} // namespace vorla::logging

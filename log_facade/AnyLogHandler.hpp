@@ -3,7 +3,7 @@
 #include <concepts>
 #include <memory>
 
-namespace vorla {
+namespace vorla::logging {
 
 class LogHandler;
 
@@ -42,4 +42,4 @@ private:
     std::unique_ptr<LogHandler> (*copy_)(const LogHandler&);
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -2,7 +2,7 @@
 
 #include "log_facade/LockFailure.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 Lock::Lock() : mutex_(std::make_unique<pthread_mutex_t>()) {
     stopOnLockFailure(pthread_mutex_init(mutex_.get(), nullptr));
@@ -20,4 +20,4 @@ void Lock::unlock() {
     stopOnLockFailure(pthread_mutex_unlock(mutex_.get()));
 }
 
-} // namespace vorla
+} // namespace vorla::logging

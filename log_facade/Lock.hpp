@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace vorla {
+namespace vorla::logging {
 
 // A POSIX mutex, usable with std::lock_guard. A failure of the primitive stops the process.
 class Lock {
@@ -22,4 +22,4 @@ private:
     std::unique_ptr<pthread_mutex_t> mutex_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace vorla {
+namespace vorla::logging {
 
 // A lock primitive that fails leaves the process unable to trust its own state: stop at once.
 inline void stopOnLockFailure(int posixResult) {
@@ -11,4 +11,4 @@ inline void stopOnLockFailure(int posixResult) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::logging

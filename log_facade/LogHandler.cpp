@@ -2,7 +2,7 @@
 
 #include "log_facade/Logger.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 std::optional<LogHandler::MetadataProvider> LogHandler::metadataProvider() const {
     return std::nullopt;
@@ -22,4 +22,4 @@ void LogHandler::log(Level level, const Message& message, const std::optional<Me
         line);
 }
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::logging {
 
 // Receives the records that a Logger lets through and decides where they go. Handlers are
 // values: a Logger holds its own copy (through AnyLogHandler), so a conformer must be copyable,
@@ -54,4 +54,4 @@ public:
     virtual void setLogLevel(Level logLevel) = 0;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -3,7 +3,7 @@
 #include "log_facade/LogHandler.hpp"
 #include "log_facade/LoggingSystem.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::string_view Logger::currentModule(FilePath filePath) {
     return path.substr(previousSlash + 1, lastSlash - previousSlash - 1);
 }
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::logging {
 
 // Makes the handler of a new Logger from its label alone.
 using LabelHandlerFactory = std::function<AnyLogHandler(const std::string& label)>;
@@ -118,4 +118,4 @@ private:
     std::string label_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <shared_mutex>
 
-namespace vorla {
+namespace vorla::logging {
 
 namespace {
 
@@ -78,4 +78,4 @@ HandlerFactory LoggingSystem::factory() {
     return readSetting(factoryBox());
 }
 
-} // namespace vorla
+} // namespace vorla::logging

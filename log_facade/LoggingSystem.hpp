@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace vorla {
+namespace vorla::logging {
 
 // The two process-wide settings of the logger front end: the factory that makes the handler of
 // a label-only Logger, and the metadata provider that such loggers and the standard-stream
@@ -29,4 +29,4 @@ private:
     static HandlerFactory factory();
 };
 
-} // namespace vorla
+} // namespace vorla::logging

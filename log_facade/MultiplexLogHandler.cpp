@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace vorla {
+namespace vorla::logging {
 
 namespace {
 
@@ -102,4 +102,4 @@ void MultiplexLogHandler::setLogLevel(Level logLevel) {
     effectiveLogLevel_ = logLevel;
 }
 
-} // namespace vorla
+} // namespace vorla::logging

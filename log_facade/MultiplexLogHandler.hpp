@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-namespace vorla {
+namespace vorla::logging {
 
 // Fans each record out to several handlers, each of which sees it when the record is at or
 // above that handler's own level. It holds its own copies of the handlers, so changes made
@@ -46,4 +46,4 @@ private:
     std::optional<MetadataProvider> metadataProvider_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

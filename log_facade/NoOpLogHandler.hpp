@@ -2,7 +2,7 @@
 
 #include "log_facade/LogHandler.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 // Discards every record. It reports level critical, so a Logger over it still works out the
 // arguments of critical records before they are dropped.
@@ -29,4 +29,4 @@ public:
     void setLogLevel(Level) override {}
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -2,7 +2,7 @@
 
 #include "log_facade/LockFailure.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 ReadWriteLock::ReadWriteLock() : rwlock_(std::make_unique<pthread_rwlock_t>()) {
     stopOnLockFailure(pthread_rwlock_init(rwlock_.get(), nullptr));
@@ -28,4 +28,4 @@ void ReadWriteLock::unlock() {
     stopOnLockFailure(pthread_rwlock_unlock(rwlock_.get()));
 }
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace vorla {
+namespace vorla::logging {
 
 // A POSIX reader/writer lock: readers share it, a writer has it alone. Its operations have the
 // standard names, so std::shared_lock brackets a read and std::unique_lock a write. A failure
@@ -26,4 +26,4 @@ private:
     std::unique_ptr<pthread_rwlock_t> rwlock_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -1,6 +1,6 @@
 #include "log_facade/StdioOutputStream.hpp"
 
-namespace vorla {
+namespace vorla::logging {
 
 void StdioOutputStream::write(std::string_view text) {
     flockfile(file_);
@@ -24,4 +24,4 @@ const std::shared_ptr<StdioOutputStream>& StdioOutputStream::standardError() {
     return *stream;
 }
 
-} // namespace vorla
+} // namespace vorla::logging

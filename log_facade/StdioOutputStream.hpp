@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace vorla {
+namespace vorla::logging {
 
 // A C standard-I/O stream. Each write holds the stream's own lock for one fwrite (and the
 // flush), so lines written by several threads or handlers never mix within a line.
@@ -31,4 +31,4 @@ private:
     FlushMode flushMode_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <vector>
 
-namespace vorla {
+namespace vorla::logging {
 
 namespace {
 
@@ -129,4 +129,4 @@ void StreamLogHandler::setMetadata(Metadata metadata) {
     prettyMetadata_ = prettify(metadata_);
 }
 
-} // namespace vorla
+} // namespace vorla::logging

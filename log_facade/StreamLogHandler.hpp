@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace vorla {
+namespace vorla::logging {
 
 // Writes one line per record to a text stream:
 //
@@ -62,4 +62,4 @@ private:
     Metadata metadata_;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace vorla {
+namespace vorla::logging {
 
 // Where a StreamLogHandler writes its lines. One write is one whole line, so a stream that
 // keeps each write together keeps lines from different threads apart.
@@ -12,4 +12,4 @@ public:
     virtual void write(std::string_view text) = 0;
 };
 
-} // namespace vorla
+} // namespace vorla::logging

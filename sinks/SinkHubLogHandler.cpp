@@ -78,7 +78,7 @@ void SinkHubLogHandler::log(Level level, const Message& message,
     hub_.logMessage(sinkLevel(level), message.value, "logfacade", function, file, line, facadeInfo);
 }
 
-std::optional<LogHandler::MetadataValue>
+std::optional<logging::LogHandler::MetadataValue>
 SinkHubLogHandler::subscript(const std::string& metadataKey) const {
     return logging::entryValue(metadata_, metadataKey);
 }

@@ -19,7 +19,7 @@ namespace vorla {
 //
 // The handler never compares levels: the Logger checks logLevel before calling it, and each
 // sink applies its own threshold on its queue. It has no metadata provider.
-class SinkHubLogHandler : public LogHandler {
+class SinkHubLogHandler : public logging::LogHandler {
 public:
     SinkHubLogHandler(std::string label, SinkHub hub, Metadata metadata = {});
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 // Writers that are not mutually excluded lose increments (and show up under ThreadSanitizer).
@@ -51,4 +51,4 @@ TEST(LocksTest, LockExcludesOthers) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

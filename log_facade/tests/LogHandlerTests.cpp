@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 using Level = LogHandler::Level;
@@ -58,4 +58,4 @@ TEST(NoOpLogHandlerTest, IgnoresEveryChangeAndStillLetsCriticalRecordsBeProduced
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 using testing::RecordingLogHandler;
@@ -136,4 +136,4 @@ TEST(LoggerTest, ProviderConstructorHandsTheProviderToTheHandler) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 using Metadata = Logger::Metadata;
@@ -152,4 +152,4 @@ TEST(LoggingSystemDeathTest, SecondBootstrapStopsTheProcess) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 using testing::RecordingLogHandler;
@@ -101,4 +101,4 @@ TEST(MultiplexLogHandlerTest, ProviderWriteReachesHandlersButNotItsOwn) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

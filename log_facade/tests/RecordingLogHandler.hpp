@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vorla::testing {
+namespace vorla::logging::testing {
 
 struct Record {
     LogHandler::Level level;
@@ -65,4 +65,4 @@ public:
     std::vector<std::string> written;
 };
 
-} // namespace vorla::testing
+} // namespace vorla::logging::testing

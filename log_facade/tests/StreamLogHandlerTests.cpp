@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-namespace vorla {
+namespace vorla::logging {
 namespace {
 
 // "2024-05-01T12:00:00+0200": digits where the mask has 9, the mask's own character elsewhere.
@@ -112,4 +112,4 @@ TEST(StreamLogHandlerStandardStreamsTest, WriteWholeLinesToStandardOutput) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::logging

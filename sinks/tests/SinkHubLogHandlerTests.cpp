@@ -12,6 +12,8 @@ namespace vorla {
 namespace {
 
 using logging::Level;
+using logging::Logger;
+using logging::LogHandler;
 using logging::Metadata;
 using logging::MetadataValue;
 
