@@ -64,7 +64,7 @@ void Delivery::State::readAhead() {
         }
         DecodedLine item{++lineNumber, {}};
         if (tooLong) {
-            item.decoded.error = "longer than the service accepts";
+            item.decoded.error = MessageDecoder::lineTooLong();
         } else if (blank(*line)) {
             continue;
         } else {
@@ -136,8 +136,8 @@ void Delivery::start() {
         std::cerr << "VORLA_ES_SOURCE: cannot open " << state_->source << ": "
                   << std::strerror(errno) << '\n';
     }
-    state_->reader =
-        std::make_unique<LineReader>(fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd);
+    state_->reader = std::make_unique<LineReader>(
+        fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd, MessageDecoder::maxLineLength);
     // The thread shares the state, so it stays valid even when the delivery is stopped from
     // within a handler and the thread is let go.
     thread_ = std::thread([state = state_] { state->deliver(); });
