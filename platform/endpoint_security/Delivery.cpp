@@ -17,8 +17,11 @@ namespace vorla::endpoint_security {
 namespace {
 
 // Enough decoded messages to keep the handler busy while the reader waits for input, few
-// enough that a fast stream cannot make the service hold much memory.
+// enough that a fast stream cannot make the service hold much memory. A decoded message costs
+// memory in proportion to its line, so the lines waiting may together be no longer than one
+// line may be.
 constexpr size_t readAheadMessages = 16;
+constexpr size_t readAheadLineBytes = MessageDecoder::maxLineLength;
 
 // A line of the stream as the reader leaves it for delivery: a message, or why it was skipped.
 struct DecodedLine {
@@ -46,7 +49,7 @@ struct Delivery::State {
     std::function<void()> streamEnded;
     std::atomic<bool> stopped{false};
     std::unique_ptr<LineReader> reader;
-    BoundedQueue<DecodedLine> lines{readAheadMessages};
+    BoundedQueue<DecodedLine> lines{readAheadMessages, readAheadLineBytes};
 
     void readAhead();
     void deliver();
@@ -70,7 +73,7 @@ void Delivery::State::readAhead() {
         } else {
             item.decoded = decoder.decode(*line);
         }
-        if (!lines.push(std::move(item))) {
+        if (!lines.push(std::move(item), line->size())) {
             break;
         }
     }
