@@ -2,27 +2,36 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace vorla::endpoint_security {
 
-// Hands items from one thread to another, holding at most a fixed number, so a producer that
-// runs ahead waits instead of filling memory. Closing it ends both sides at once and frees what
-// it still holds; finishing it lets the consumer take what is left first.
+// Hands items from one thread to another, holding at most a fixed number and a fixed total
+// weight (the memory an item stands for), so a producer that runs ahead waits instead of filling
+// memory. An item heavier than the whole bound still passes alone. Closing it ends both sides at
+// once and frees what it still holds; finishing it lets the consumer take what is left first.
 template <typename T> class BoundedQueue {
 public:
-    explicit BoundedQueue(size_t capacity) : capacity_(capacity) {}
+    explicit BoundedQueue(size_t capacity, size_t weightCapacity = SIZE_MAX)
+        : capacity_(capacity), weightCapacity_(weightCapacity) {}
 
     // Waits for room; false once the queue is closed, and the item is then dropped.
-    bool push(T item) {
+    bool push(T item, size_t weight = 0) {
         std::unique_lock lock(mutex_);
-        notFull_.wait(lock, [this] { return closed_ || items_.size() < capacity_; });
+        notFull_.wait(lock, [&] {
+            return closed_ || (items_.size() < capacity_ &&
+                               (items_.empty() || (weight_ <= weightCapacity_ &&
+                                                   weight <= weightCapacity_ - weight_)));
+        });
         if (closed_) {
             return false;
         }
-        items_.push_back(std::move(item));
+        items_.push_back({std::move(item), weight});
+        weight_ += weight;
         lock.unlock();
         notEmpty_.notify_one();
         return true;
@@ -35,11 +44,12 @@ public:
         if (closed_ || items_.empty()) {
             return std::nullopt;
         }
-        std::optional<T> item(std::move(items_.front()));
+        std::optional<T> item(std::move(items_.front().first));
+        weight_ -= items_.front().second;
         items_.pop_front();
         // A waiting producer is woken only once half the room is free, so that it refills in a
         // burst instead of switching threads for every item.
-        const bool wakeProducer = items_.size() <= capacity_ / 2;
+        const bool wakeProducer = items_.size() <= capacity_ / 2 || weight_ <= weightCapacity_ / 2;
         lock.unlock();
         if (wakeProducer) {
             notFull_.notify_one();
@@ -57,10 +67,11 @@ public:
     }
 
     void close() {
-        std::deque<T> dropped;
+        std::deque<std::pair<T, size_t>> dropped;
         {
             const std::lock_guard lock(mutex_);
             closed_ = true;
+            weight_ = 0;
             dropped.swap(items_);
         }
         notFull_.notify_all();
@@ -69,10 +80,12 @@ public:
 
 private:
     const size_t capacity_;
+    const size_t weightCapacity_;
     std::mutex mutex_;
     std::condition_variable notFull_;
     std::condition_variable notEmpty_;
-    std::deque<T> items_;
+    std::deque<std::pair<T, size_t>> items_;
+    size_t weight_ = 0;
     bool finished_ = false;
     bool closed_ = false;
 };

@@ -17,8 +17,11 @@ namespace vorla::endpoint_security {
 namespace {
 
 // Enough decoded messages to keep the handler busy while the reader waits for input, few
-// enough that a fast stream cannot make the service hold much memory.
+// enough that a fast stream cannot make the service hold much memory. A decoded message costs
+// memory in proportion to its line, so the lines waiting may together be no longer than one
+// line may be.
 constexpr size_t readAheadMessages = 16;
+constexpr size_t readAheadLineBytes = MessageDecoder::maxLineLength;
 
 // A line of the stream as the reader leaves it for delivery: a message, or why it was skipped.
 struct DecodedLine {
@@ -46,7 +49,7 @@ struct Delivery::State {
     std::function<void()> streamEnded;
     std::atomic<bool> stopped{false};
     std::unique_ptr<LineReader> reader;
-    BoundedQueue<DecodedLine> lines{readAheadMessages};
+    BoundedQueue<DecodedLine> lines{readAheadMessages, readAheadLineBytes};
 
     void readAhead();
     void deliver();
@@ -64,13 +67,13 @@ void Delivery::State::readAhead() {
         }
         DecodedLine item{++lineNumber, {}};
         if (tooLong) {
-            item.decoded.error = "longer than the service accepts";
+            item.decoded.error = MessageDecoder::lineTooLong();
         } else if (blank(*line)) {
             continue;
         } else {
             item.decoded = decoder.decode(*line);
         }
-        if (!lines.push(std::move(item))) {
+        if (!lines.push(std::move(item), line->size())) {
             break;
         }
     }
@@ -136,8 +139,8 @@ void Delivery::start() {
         std::cerr << "VORLA_ES_SOURCE: cannot open " << state_->source << ": "
                   << std::strerror(errno) << '\n';
     }
-    state_->reader =
-        std::make_unique<LineReader>(fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd);
+    state_->reader = std::make_unique<LineReader>(
+        fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd, MessageDecoder::maxLineLength);
     // The thread shares the state, so it stays valid even when the delivery is stopped from
     // within a handler and the thread is let go.
     thread_ = std::thread([state = state_] { state->deliver(); });

@@ -7,7 +7,7 @@
 
 namespace vorla::endpoint_security {
 
-LineReader::LineReader(int fd) : fd_(fd) {
+LineReader::LineReader(int fd, size_t maxLineLength) : fd_(fd), maxLineLength_(maxLineLength) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
         wakeRead_ = ends[0];
@@ -69,14 +69,17 @@ std::optional<std::string_view> LineReader::next(bool& tooLong) {
     for (;;) {
         const size_t end = buffer_.find('\n', searched);
         if (end != std::string::npos) {
+            // The rest of an overlong line may come with its line feed in the same chunk.
+            tooLong = tooLong || end - start_ > maxLineLength_;
             return take(end, end + 1, tooLong);
         }
         // Lines are handed out as views, so the buffer is compacted only before it grows,
         // once per chunk rather than once per line.
         buffer_.erase(0, start_);
         start_ = 0;
-        if (buffer_.size() > maxLineLength) {
-            // Keep nothing of an overlong line but the knowledge that it was one.
+        if (buffer_.size() > maxLineLength_) {
+            // Keep nothing of an overlong line but the knowledge that it was one; its rest is
+            // read and let go chunk by chunk until its line feed.
             tooLong = true;
             buffer_.clear();
         }

@@ -10,11 +10,9 @@ namespace vorla::endpoint_security {
 // waits for input (a pipe or a terminal), so the service thread can always be joined.
 class LineReader {
 public:
-    // A line longer than this is dropped as a whole and reported as empty text.
-    static constexpr size_t maxLineLength = size_t{64} << 20;
-
-    // Takes ownership of the descriptor.
-    explicit LineReader(int fd);
+    // Takes ownership of the descriptor. A line longer than maxLineLength is reported as empty
+    // text; the reader holds no more of it than the bound and one chunk of input.
+    LineReader(int fd, size_t maxLineLength);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
     ~LineReader();
@@ -31,6 +29,7 @@ private:
     std::string_view take(size_t end, size_t nextStart, bool tooLong);
 
     int fd_;
+    size_t maxLineLength_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::string buffer_;

@@ -1,6 +1,6 @@
 #include "platform/endpoint_security/MessageDecoder.hpp"
 
-#include <nlohmann/json.hpp>
+#include "platform/endpoint_security/LineDocument.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -125,7 +125,8 @@ std::string hexBytes(std::string_view hex, std::string_view key) {
 // Reads the values of one message into memory that the message owns.
 class Reader {
 public:
-    explicit Reader(DecodedMessage& owner) : owner_(owner) {}
+    Reader(DecodedMessage& owner, const LineDocument& document)
+        : owner_(owner), document_(document) {}
 
     es_string_token_t token(const json& object, std::string_view key) {
         const json* value = member(object, key);
@@ -165,6 +166,9 @@ public:
         count = 0;
         if (!value) {
             return nullptr;
+        }
+        if (LineDocument::isTextList(*value)) {
+            return textTokens(*value, key, count);
         }
         if (!value->is_array()) {
             throw Malformed(quoted(key) + " is not an array");
@@ -218,6 +222,7 @@ public:
     }
 
     template <typename T> T* payload() { return owner_.make<T>(); }
+    size_t textCount(const json& list) const { return document_.textCount(list); }
     template <typename T> T* array(size_t count) { return owner_.makeArray<T>(count); }
 
 private:
@@ -238,21 +243,40 @@ private:
         return token;
     }
 
+    // The tokens point into the document's text buffer, which already ends every text with a
+    // zero byte, so a list of millions of arguments costs no copy of each.
+    es_string_token_t* textTokens(const json& list, std::string_view key, size_t& count) {
+        count = document_.textCount(list);
+        es_string_token_t* tokens = owner_.makeArray<es_string_token_t>(count);
+        for (size_t index = 0; index < count; ++index) {
+            const std::string_view text = document_.text(list, index);
+            charge(text.size(), text.size(), key);
+            tokens[index] = {text.size(), text.data()};
+        }
+        owner_.hold(document_.texts());
+        return tokens;
+    }
+
     // The bytes are padded with zero bytes up to the larger of their count and the length.
     es_string_token_t keepToken(std::string_view bytes, std::optional<size_t> length,
                                 std::string_view key) {
         const size_t tokenLength = length.value_or(bytes.size());
-        if (tokenLength > MessageDecoder::maxTokenLength) {
-            throw Malformed(quoted(key) + " is longer than the service accepts");
-        }
-        budget_ += std::max(bytes.size(), tokenLength);
-        if (budget_ > MessageDecoder::maxMessageBytes) {
-            throw Malformed("the message is larger than the service accepts");
-        }
+        charge(bytes.size(), tokenLength, key);
         return {tokenLength, owner_.keep(bytes, tokenLength)};
     }
 
+    void charge(size_t byteCount, size_t tokenLength, std::string_view key) {
+        if (tokenLength > MessageDecoder::maxTokenLength) {
+            throw Malformed(quoted(key) + " is longer than the service accepts");
+        }
+        budget_ += std::max(byteCount, tokenLength);
+        if (budget_ > MessageDecoder::maxMessageBytes) {
+            throw Malformed("the message is larger than the service accepts");
+        }
+    }
+
     DecodedMessage& owner_;
+    const LineDocument& document_;
     size_t budget_ = 0;
 };
 
@@ -283,6 +307,9 @@ es_statfs_t* statfs(Reader& reader, const json& event) {
     result->f_files = number<uint64_t>(*value, "f_files");
     result->f_ffree = number<uint64_t>(*value, "f_ffree");
     if (const json* fsid = member(*value, "f_fsid")) {
+        if (LineDocument::isTextList(*fsid) && reader.textCount(*fsid) == 2) {
+            throw Malformed("\"f_fsid\" is not a number in range");
+        }
         if (!fsid->is_array() || fsid->size() != 2) {
             throw Malformed("\"f_fsid\" is not an array of two numbers");
         }
@@ -535,17 +562,21 @@ bool readPayload(Reader& reader, es_message_t& message, const json& event) {
 MessageDecoder::MessageDecoder(Clock clock) : clock_(std::move(clock)) {}
 
 MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
-    const json object = json::parse(line, nullptr, false);
-    if (!object.is_object()) {
+    if (line.size() > maxLineLength) {
+        return {std::nullopt, lineTooLong()};
+    }
+    const auto document = LineDocument::parse(line);
+    if (!document || !document->root().is_object()) {
         return {std::nullopt, "not a JSON object"};
     }
+    const json& object = document->root();
     DecodedMessage decoded;
     es_message_t& message = decoded.message();
     bool timeLeftOut = false;
     bool sequenceLeftOut = false;
     bool knownType = false;
     try {
-        Reader reader(decoded);
+        Reader reader(decoded, *document);
         message.version = number<uint32_t>(object, "version", 7);
         if (const json* time = objectMember(object, "time")) {
             message.time.tv_sec = number<time_t>(*time, "sec");
@@ -564,6 +595,10 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
         return {std::nullopt, error.what()};
     }
     return {std::move(decoded), {}, timeLeftOut, sequenceLeftOut, knownType};
+}
+
+std::string MessageDecoder::lineTooLong() {
+    return "longer than the " + std::to_string(maxLineLength) + " bytes the service accepts";
 }
 
 void MessageDecoder::setTime(es_message_t& message, std::chrono::system_clock::time_point time) {

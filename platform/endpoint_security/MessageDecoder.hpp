@@ -18,9 +18,15 @@ class MessageDecoder {
 public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
-    // A token or a whole message may not make the service hold more than this many bytes.
+    // No line longer than this is decoded. A token or a whole message may not make the service
+    // hold more than this many bytes either: explicit lengths may pad a token beyond its text,
+    // but never a message beyond what its longest possible line could bring.
+    static constexpr size_t maxLineLength = size_t{16} << 20;
     static constexpr size_t maxTokenLength = size_t{1} << 20;
-    static constexpr size_t maxMessageBytes = size_t{16} << 20;
+    static constexpr size_t maxMessageBytes = maxLineLength;
+
+    // Why a line longer than maxLineLength is skipped.
+    static std::string lineTooLong();
 
     explicit MessageDecoder(Clock clock = std::chrono::system_clock::now);
 

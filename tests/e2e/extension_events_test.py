@@ -4,6 +4,7 @@ Security calls out, and the exit status of every start-up failure."""
 import json
 import os
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -248,6 +249,18 @@ class RoutingTest(ExtensionTestCase):
                 text = self.read_raw(self.support("audit.log"))
                 self.assertEqual(text.count("\r"), 1, text)
                 self.assertEqual(text.count("\n"), 2 if output_format == "auditd" else 1, text)
+
+    def test_an_overlong_line_is_skipped_without_being_held(self):
+        # Six million one-byte arguments: 24 MB of line, past the 16 MiB bound.
+        messages = [exec_message(["before"]), exec_message(["a"] * 6_000_000), exec_message(["after"])]
+        result = self.run_extension(messages, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        audit = [json.loads(line) for line in self.log_lines("audit.log")]
+        self.assertEqual([record["log"]["args"] for record in audit], [["before"], ["after"]])
+        self.assertEqual(result.stderr.count("skipped"), 1, result.stderr)
+        self.assertIn("line 2 skipped: longer than the 16777216 bytes the service accepts", result.stderr)
+        # Kilobytes on Linux: the extension is the only child large enough to matter.
+        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 256 * 1024)
 
 
 class SubscriptionTest(ExtensionTestCase):

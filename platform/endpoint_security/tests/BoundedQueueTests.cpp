@@ -32,6 +32,27 @@ TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
     EXPECT_EQ(queue.pop(), std::nullopt);
 }
 
+TEST(BoundedQueue, WeightHoldsTheProducerAndAnOverweightItemPassesOnlyAlone) {
+    BoundedQueue<int> queue(10, 100);
+    ASSERT_TRUE(queue.push(1, 60));
+    // Each push waits while the items before it leave too little weight; the heavy one even
+    // waits for an empty queue, and the light one after it for the heavy one to leave.
+    const struct {
+        int item;
+        size_t weight;
+    } pushes[] = {{2, 150}, {3, 1}};
+    for (const auto& push : pushes) {
+        std::atomic<bool> in{false};
+        std::thread producer([&] { in = queue.push(push.item, push.weight); });
+        std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(in) << push.item;
+        EXPECT_EQ(queue.pop(), push.item - 1);
+        producer.join();
+        EXPECT_TRUE(in) << push.item;
+    }
+    EXPECT_EQ(queue.pop(), 3);
+}
+
 TEST(BoundedQueue, ClosingReleasesBothSidesAndFreesWhatItHeld) {
     BoundedQueue<std::shared_ptr<int>> full(1);
     const auto held = std::make_shared<int>(1);

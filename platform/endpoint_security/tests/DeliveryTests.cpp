@@ -1,4 +1,5 @@
 #include "platform/endpoint_security/Delivery.hpp"
+#include "platform/endpoint_security/MessageDecoder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,39 @@ TEST(Delivery, AMessageWithoutATimeCarriesTheMomentOfItsDelivery) {
     ASSERT_EQ(stamped.size(), 2u);
     EXPECT_GE(stamped[1], handed[0] + 200ms);
     EXPECT_LE(stamped[1], handed[1]);
+    std::filesystem::remove(source);
+}
+
+// A message line of exactly the given length: its sequence number and filler text.
+std::string paddedMessage(int sequenceNumber, size_t length) {
+    const std::string head =
+        "{\"global_seq_num\": " + std::to_string(sequenceNumber) + ", \"x\": \"";
+    return head + std::string(length - head.size() - 2, 'a') + "\"}";
+}
+
+TEST(Delivery, OverlongLinesAreSkippedWithOneDiagnosticEachAndDeliveryGoesOn) {
+    constexpr size_t bound = MessageDecoder::maxLineLength;
+    // The first line fills one read exactly, so the second line's line feed arrives in the
+    // same read as the byte that takes it past the bound.
+    const std::string source =
+        streamFile(paddedMessage(1, 65535) + "\n" + paddedMessage(2, bound + 1) + "\n" +
+                   paddedMessage(3, 2 * bound) + "\n" + paddedMessage(4, bound) + "\n" +
+                   paddedMessage(5, 40) + "\n" + paddedMessage(6, bound + 10));
+    std::vector<uint64_t> seen;
+    std::promise<void> endedPromise;
+    ::testing::internal::CaptureStderr();
+    Delivery delivery(
+        source, [&](const es_message_t* message) { seen.push_back(message->global_seq_num); },
+        everyType, [&] { endedPromise.set_value(); });
+    delivery.start();
+    ASSERT_EQ(endedPromise.get_future().wait_for(60s), std::future_status::ready);
+    EXPECT_EQ(seen, (std::vector<uint64_t>{1, 4, 5}));
+    std::string expected;
+    for (const int line : {2, 3, 6}) {
+        expected += "VORLA_ES_SOURCE line " + std::to_string(line) +
+                    " skipped: longer than the 16777216 bytes the service accepts\n";
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), expected);
     std::filesystem::remove(source);
 }
 

@@ -8,6 +8,8 @@
 namespace vorla::endpoint_security {
 namespace {
 
+using namespace std::string_literals;
+
 std::chrono::system_clock::time_point fixedNow() {
     return std::chrono::system_clock::time_point(std::chrono::seconds(1714557600) +
                                                  std::chrono::milliseconds(250));
@@ -113,6 +115,68 @@ TEST(MessageDecoder, PointerPayloadsAndAuthenticationData) {
     ASSERT_TRUE(sudo.message);
     ASSERT_NE(sudo.message->message().event.sudo, nullptr);
     EXPECT_EQ(sudo.message->message().event.sudo->reject_info, nullptr);
+}
+
+// The arguments as "text|text", a token without a pointer as "-"; "!" marks a token whose
+// bytes are not followed by a zero byte.
+std::string arguments(const es_event_exec_t& exec) {
+    std::string listed;
+    for (uint32_t index = 0; index < es_exec_arg_count(&exec); ++index) {
+        const es_string_token_t token = es_exec_arg(&exec, index);
+        listed += index == 0 ? "" : "|";
+        listed += token.data ? std::string(token.data, token.length) : "-";
+        listed += token.data && token.data[token.length] != '\0' ? "!" : "";
+    }
+    return listed;
+}
+
+TEST(MessageDecoder, ArgumentListsReadTheSameHoweverTheLineMixesAndNestsThem) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const struct {
+        std::string event;
+        std::string arguments; // or the error's beginning, after "error: "
+    } cases[] = {
+        {R"("args": ["a", "", "b\u0000c", "\u00e9"])", "a||b\0c|\xC3\xA9"s},
+        {R"("args": ["a", null, {"data": "xy", "length": 1}, "b"])", "a|-|x!|b"},
+        {R"("x": [["p", "q"], ["r"]], "args": ["a", "bc"], "env": ["e"])", "a|bc"},
+        {R"("args": ["shadowed"], "args": ["later", "wins"])", "later|wins"},
+        {R"("args": ["a"], "x": )" + deep, "a"},
+        {R"("x": {"y": {"z": {"w": {"v": {"u": {"t": {"s": ["deep"]}}}}}}}, "args": ["a"])", "a"},
+        {R"("args": [])", ""},
+        {R"("args": ["a", ["b"]])", "error: \"args\" is not a string token"},
+        {R"("args": ["a", 1])", "error: \"args\" is not a string token"},
+        {R"("args": [")" + std::string((size_t{1} << 20) + 1, 'a') + "\"]",
+         "error: \"args\" is longer than"},
+        {R"("args": ["a"], "x": )" + deep.substr(1), "error: not a JSON object"},
+    };
+    for (const auto& testCase : cases) {
+        const std::string line = R"({"event_type": 9, "event": {)" + testCase.event + "}}";
+        const auto decoded = MessageDecoder().decode(line);
+        const std::string got = decoded.message ? arguments(decoded.message->message().event.exec)
+                                                : "error: " + decoded.error;
+        EXPECT_EQ(got.substr(0, testCase.arguments.size()), testCase.arguments)
+            << testCase.event.substr(0, 80);
+    }
+}
+
+TEST(MessageDecoder, ArraysOfTextsAreNotNumbersAndLinesHaveABound) {
+    const struct {
+        std::string line;
+        const char* error;
+    } cases[] = {
+        {R"({"event_type": 22, "event": {"statfs": {"f_fsid": ["1", "2"]}}})",
+         "\"f_fsid\" is not a number in range"},
+        {R"({"event_type": 22, "event": {"statfs": {"f_fsid": ["1"]}}})",
+         "\"f_fsid\" is not an array of two numbers"},
+        {R"({"event_type": 9, "event": {"args": ["a"]}, "x": ")" +
+             std::string(MessageDecoder::maxLineLength, 'a') + "\"}",
+         "longer than the 16777216 bytes the service accepts"},
+    };
+    for (const auto& testCase : cases) {
+        const auto decoded = MessageDecoder().decode(testCase.line);
+        EXPECT_FALSE(decoded.message);
+        EXPECT_EQ(decoded.error, testCase.error) << testCase.line.substr(0, 80);
+    }
 }
 
 TEST(MessageDecoder, RejectsLinesThatAreNotMessages) {
