@@ -91,8 +91,12 @@ std::optional<foundation::URL> asPath(const Found& found) {
 std::shared_ptr<Config> readProfileConfig(std::string_view domain) {
     constexpr auto countMaximum = std::numeric_limits<std::uint8_t>::max();
     constexpr auto sizeMaximum = std::numeric_limits<std::uint64_t>::max();
-    const auto value = [domain](std::string_view key) {
-        return preferences::CFPreferencesCopyAppValue(key, domain);
+    // One reading of the profile serves every key.
+    const auto profile =
+        preferences::CFPreferencesCopyMultiple(domain).value_or(PropertyListDictionary());
+    const auto value = [&profile](const std::string& key) -> Found {
+        const auto found = profile.find(key);
+        return found != profile.end() ? Found(found->second) : std::nullopt;
     };
     ProfileValues values;
     values.auditEnabled = asBool(value("AuditLoggerEnabled")).value_or(true);

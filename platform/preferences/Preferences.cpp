@@ -1,19 +1,16 @@
 #include "platform/preferences/Preferences.hpp"
 
 #include "platform/environment/Environment.hpp"
+#include "platform/preferences/ProfileFile.hpp"
+#include "platform/preferences/PropertyListBounds.hpp"
 
 #include <cstdlib>
-#include <fstream>
-#include <limits>
 #include <memory>
 #include <plist/plist.h>
-#include <sstream>
 
 namespace vorla::preferences {
 
 namespace {
-
-constexpr int maximumDepth = 64;
 
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -66,7 +63,7 @@ std::optional<PropertyListValue> convertDictionary(plist_t node, int depth) {
 }
 
 std::optional<PropertyListValue> convert(plist_t node, int depth) {
-    if (!node || depth > maximumDepth) {
+    if (!node || depth > maximumNesting) {
         return std::nullopt;
     }
     switch (plist_get_node_type(node)) {
@@ -106,27 +103,24 @@ std::optional<PropertyListValue> convert(plist_t node, int depth) {
     }
 }
 
-std::optional<std::string> contentsOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
-        return std::nullopt;
-    }
-    return std::move(contents).str();
-}
-
 } // namespace
 
 std::optional<PropertyListValue> parsePropertyList(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (bytes.empty() || bytes.size() > maximumPropertyListSize) {
         return std::nullopt;
     }
+    // The library's parsers recurse and expand without bounds, so each format is checked before
+    // it is handed over. The formats no check covers (JSON, the older text form) are not read:
+    // whatever is not a binary list goes to the XML parser, which refuses them.
+    const auto length = static_cast<std::uint32_t>(bytes.size());
     plist_t raw = nullptr;
-    plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &raw);
+    if (bytes.starts_with("bplist00")) {
+        if (binaryWithinBounds(bytes)) {
+            plist_from_bin(bytes.data(), length, &raw);
+        }
+    } else if (xmlWithinBounds(bytes)) {
+        plist_from_xml(bytes.data(), length, &raw);
+    }
     const PlistRoot parsed(raw);
     if (!raw) {
         return std::nullopt;
@@ -135,36 +129,37 @@ std::optional<PropertyListValue> parsePropertyList(std::string_view bytes) {
     // accessor. The library's own XML form cannot carry such a key, so every list is read
     // back from that form before its values are taken.
     char* xml = nullptr;
-    std::uint32_t length = 0;
-    plist_to_xml(raw, &xml, &length);
+    std::uint32_t xmlLength = 0;
+    plist_to_xml(raw, &xml, &xmlLength);
     const CString xmlOwner(xml);
     if (!xml) {
         return std::nullopt;
     }
     plist_t clean = nullptr;
-    plist_from_xml(xml, length, &clean);
+    plist_from_xml(xml, xmlLength, &clean);
     const PlistRoot cleaned(clean);
     return convert(clean, 0);
 }
 
-std::optional<PropertyListValue> CFPreferencesCopyAppValue(std::string_view key,
-                                                           std::string_view domain) {
+std::optional<PropertyListDictionary> CFPreferencesCopyMultiple(std::string_view domain) {
     // A domain is a single file name; anything that would leave the folder names no domain.
     if (domain.empty() || domain.find('/') != std::string_view::npos || domain == "." ||
         domain == "..") {
         return std::nullopt;
     }
-    const std::string path =
-        platform::systemPath("/Library/Managed Preferences/") + std::string(domain) + ".plist";
-    const auto contents = contentsOf(path);
-    if (!contents) {
+    const auto contents = profileBytes(platform::systemPath("/Library/Managed Preferences/") +
+                                       std::string(domain) + ".plist");
+    auto root = contents ? parsePropertyList(*contents) : std::nullopt;
+    auto* dictionary = root ? std::get_if<PropertyListDictionary>(&root->value) : nullptr;
+    if (!dictionary) {
         return std::nullopt;
     }
-    const auto root = parsePropertyList(*contents);
-    if (!root) {
-        return std::nullopt;
-    }
-    const auto* dictionary = std::get_if<PropertyListDictionary>(&root->value);
+    return std::move(*dictionary);
+}
+
+std::optional<PropertyListValue> CFPreferencesCopyAppValue(std::string_view key,
+                                                           std::string_view domain) {
+    const auto dictionary = CFPreferencesCopyMultiple(domain);
     if (!dictionary) {
         return std::nullopt;
     }

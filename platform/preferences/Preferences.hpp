@@ -29,13 +29,18 @@ struct PropertyListValue {
     friend bool operator==(const PropertyListValue&, const PropertyListValue&) = default;
 };
 
-// The root of a property list, XML or binary. None when the bytes are not a property list, or
-// nest deeper than any preference needs (64 levels).
+// The root of a property list, XML or binary. None when the bytes are not a property list, are
+// larger than a profile may be (1 MiB), nest deeper than any preference needs (64 levels), or
+// would expand beyond 100 000 objects or 4 MiB of strings and data (see PropertyListBounds.hpp).
 std::optional<PropertyListValue> parsePropertyList(std::string_view bytes);
 
-// The managed value of `key` in `domain`: the key of the root dictionary of
-// <VORLA_ROOT>/Library/Managed Preferences/<domain>.plist. None when the file is missing or
-// unreadable, is no dictionary, or lacks the key. Every call reads the file afresh.
+// The root dictionary of <VORLA_ROOT>/Library/Managed Preferences/<domain>.plist: every managed
+// value of `domain` from one reading of the profile. None when the file is missing, no regular
+// file, larger than 1 MiB or unreadable, or when its root is no dictionary.
+std::optional<PropertyListDictionary> CFPreferencesCopyMultiple(std::string_view domain);
+
+// The managed value of `key` in `domain`: the key of the dictionary above, or none when that is
+// none or lacks the key. Every call reads the file afresh.
 std::optional<PropertyListValue> CFPreferencesCopyAppValue(std::string_view key,
                                                            std::string_view domain);
 

@@ -1,7 +1,9 @@
 """Start-up of the extension: where its configuration comes from, and how start-up fails."""
 
 import os
+import resource
 import signal
+import struct
 import subprocess
 import time
 import unittest
@@ -14,6 +16,15 @@ EXTENSION = "com.vorla.client.extension"
 PROFILE = "Library/Managed Preferences/com.vorla.client.plist"
 COUNT_WARNING = "[validation]: maxLogFileCount must be >= 1. Falling back to default (5)"
 PATH_WARNING = "[validation]: logFilePath must be a valid file path. Falling back to default"
+
+
+def binary_list(objects):
+    """A binary property list of `objects`, the first on top, with 4-byte offsets and references."""
+    body, table = b"bplist00", b""
+    for item in objects:
+        table += struct.pack(">I", len(body))
+        body += item
+    return body + table + bytes(6) + bytes([4, 4]) + struct.pack(">QQQ", len(objects), 0, len(body))
 
 
 class ExtensionStartupTest(RootTestCase):
@@ -130,6 +141,29 @@ class ExtensionStartupTest(RootTestCase):
         self.assertTrue(os.path.exists(self.support("access.log")))
         warnings = [text for kind, text in self.messages() if kind == "default"]
         self.assertEqual(warnings, [PATH_WARNING, COUNT_WARNING])
+
+    def test_hostile_profiles_are_unreadable_and_cost_little_memory(self):
+        """Each profile is refused as unreadable: the extension starts on its defaults."""
+        chain = [bytes([0xA1]) + struct.pack(">I", index + 1) for index in range(100_000)]
+        fan_out = [bytes([0xAF, 0x10, 15]) + struct.pack(">I", level + 1) * 15 for level in range(20)]
+        profiles = {
+            "deep XML": b"<plist>" + b"<dict>" * 170_000,
+            "deep binary": binary_list(chain + [bytes([0xA0])]),
+            "shared items": binary_list(fan_out + [b"\x55hello"]),
+            "over 1 MiB": b"<plist><dict/></plist>" + b" " * 1024 * 1024,
+        }
+        os.makedirs(os.path.dirname(self.path(PROFILE)))
+        for name, contents in profiles.items():
+            with self.subTest(name):
+                with open(self.path(PROFILE), "wb") as handle:
+                    handle.write(contents)
+                self.run_until_started()
+                self.assertTrue(os.path.exists(self.support("audit.log")))
+        os.remove(self.path(PROFILE))
+        os.mkfifo(self.path(PROFILE))
+        self.run_until_started()
+        peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        self.assertLess(peak_kib, 256 * 1024)
 
     def test_a_file_in_place_of_the_support_folder_ends_with_status_2(self):
         self.write(self.path("Library/Application Support"), "not a folder")
