@@ -17,6 +17,14 @@ if(VORLA_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(vorla_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(VORLA_SANITIZE_THREAD)
+  if(VORLA_SANITIZE)
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer; "
+                        "use a separate build folder for each")
+  endif()
+  target_compile_options(vorla_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(vorla_options INTERFACE -fsanitize=thread)
+endif()
 if(VORLA_FUZZ)
   # Coverage instrumentation in every library too, or the fuzzers cannot see into the code
   # they drive.
@@ -50,7 +58,9 @@ function(vorla_test name)
   target_link_libraries(${name} PRIVATE vorla_options ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   # Built in, not passed through the environment: gtest_discover_tests splits a list value.
   target_compile_definitions(${name} PRIVATE VORLA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  # A parameterised test is named by its row's name generator alone; the printed parameter
+  # would otherwise be appended to the CTest name.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
 endfunction()
 
 # vorla_fuzzer(<name> SOURCES... LIBS...): a libFuzzer target, built only with VORLA_FUZZ.

@@ -33,6 +33,11 @@ struct Golden {
     std::string log;
 };
 
+// Failure reports name the row, not a dump of its bytes.
+void PrintTo(const Golden& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class AccessRecordGolden : public ::testing::TestWithParam<Golden> {};
 
 TEST_P(AccessRecordGolden, WritesTheExpectedLine) {
