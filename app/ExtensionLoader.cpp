@@ -1,7 +1,10 @@
 #include "app/ExtensionLoader.hpp"
 #include "app/ExtensionRules.hpp"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 namespace vorla {
@@ -56,14 +59,20 @@ void ExtensionLoader::deactivate() {
     submit(Request::deactivationRequest(extensionIdentifier, dispatch::mainQueue()));
 }
 
-void ExtensionLoader::print(std::string_view line) const {
+bool ExtensionLoader::write(std::string_view line) const {
     // Flushed at once: a caller may wait for a line while the process keeps running.
     output_ << line << '\n' << std::flush;
+    return static_cast<bool>(output_);
+}
+
+void ExtensionLoader::print(std::string_view line) const {
+    if (!write(line)) {
+        exit_(EXIT_FAILURE);
+    }
 }
 
 void ExtensionLoader::printAndExit(std::string_view line, int status) const {
-    print(line);
-    exit_(status);
+    exit_(write(line) ? status : EXIT_FAILURE);
 }
 
 system_extensions::ReplacementAction
@@ -127,7 +136,17 @@ void ExtensionLoader::foundProperties(
 }
 
 void exitAfterFlushing(int status) {
-    std::cout.flush();
+    // A message that never reached its reader (a full disk, a closed pipe) is a failure. A
+    // line whose write failed just before this call left its cause in errno.
+    const bool failedBefore = !std::cout;
+    const int causeBefore = errno;
+    errno = 0;
+    if (failedBefore || !std::cout.flush()) {
+        const int error = failedBefore ? causeBefore : errno;
+        std::fprintf(stderr, "vorla: cannot write the output (%s)\n",
+                     error != 0 ? std::strerror(error) : "write error");
+        std::exit(EXIT_FAILURE);
+    }
     std::exit(status);
 }
 

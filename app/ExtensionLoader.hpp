@@ -52,6 +52,9 @@ public:
 
 private:
     void submit(std::shared_ptr<system_extensions::Request> request);
+    // False when the line could not be written.
+    bool write(std::string_view line) const;
+    // A line that cannot be written ends the command with status 1.
     void print(std::string_view line) const;
     void printAndExit(std::string_view line, int status) const;
 

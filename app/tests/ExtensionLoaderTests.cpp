@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -96,4 +98,19 @@ TEST(ExtensionLoader, ApprovalAndReplacementKeepTheProcessRunning) {
     EXPECT_EQ(recorded.output.str(),
               "Allow loading vorla in System Settings > Privacy & Security\n");
     EXPECT_EQ(recorded.exitStatus, std::nullopt);
+}
+
+TEST(ExtensionLoader, AnUnwritableOutputEndsWithStatusOne) {
+    const auto finish = [](ExtensionLoader& loader, const Request& request) {
+        loader.didFinishWithResult(request, vorla::system_extensions::RequestResult::completed);
+    };
+    const auto approval = [](ExtensionLoader& loader, const Request& request) {
+        loader.requestNeedsUserApproval(request);
+    };
+    for (const auto& answer : {std::function(finish), std::function(approval)}) {
+        RecordedLoader recorded(State::on);
+        recorded.output.setstate(std::ios::badbit);
+        answer(*recorded.loader, recorded.request());
+        EXPECT_EQ(recorded.exitStatus, EXIT_FAILURE);
+    }
 }

@@ -8,6 +8,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
@@ -25,16 +26,28 @@ QLabel* makeHelpLine(QWidget* parent) {
     line->setWordWrap(false);
     // Shown at its full width, never cut or wrapped; free to grow sideways.
     line->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
-    line->setGraphicsEffect(new QGraphicsOpacityEffect(line));
     return line;
 }
 
+// The opacity effect lives only as long as the fade: a line at rest is drawn as it is, so it
+// looks the same before and after any toggle.
 void fadeIn(QLabel& line, std::chrono::milliseconds duration) {
-    auto* fade = new QPropertyAnimation(line.graphicsEffect(), "opacity", &line);
+    auto* effect = new QGraphicsOpacityEffect(&line);
+    effect->setOpacity(0.0);
+    line.setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", &line);
     fade->setDuration(static_cast<int>(duration.count()));
     fade->setEasingCurve(QEasingCurve::Linear);
     fade->setStartValue(0.0);
     fade->setEndValue(1.0);
+    QObject::connect(fade, &QAbstractAnimation::finished, &line,
+                     [&line, effect = QPointer(effect)] {
+                         // A newer fade may have replaced this one's effect; that one removes its
+                         // own.
+                         if (effect && line.graphicsEffect() == effect) {
+                             line.setGraphicsEffect(nullptr);
+                         }
+                     });
     fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

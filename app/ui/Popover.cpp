@@ -1,7 +1,10 @@
 #include "app/ui/Popover.hpp"
 
+#include "app/ui/Appearance.hpp"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -11,15 +14,21 @@ namespace vorla {
 
 namespace {
 constexpr int anchorGap = 4;
-}
+constexpr int edge = Popover::shadowWidth + Popover::borderWidth;
+// Mid grey stands apart from a light and from a dark desktop alike.
+constexpr double borderWhiteLevel = 0.5;
+constexpr int shadowDarkestAlpha = 40;
+} // namespace
 
-Popover::Popover() : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint) {
-    // The click that closes the popover is not handed on to the window under it, so a click
-    // on the status item closes the popover instead of opening it again at once.
-    setAttribute(Qt::WA_NoMouseReplay);
-    setFixedSize(contentSize);
+// A tool window, not a pop-up: a pop-up grabs the pointer, and the click that closes it would
+// never reach the application it was meant for.
+Popover::Popover()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // The shadow lies around the content on the desktop, so the window is see-through there.
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFixedSize(contentSize.grownBy(QMargins(edge, edge, edge, edge)));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(edge, edge, edge, edge);
 }
 
 void Popover::setContentView(QWidget* view) {
@@ -46,6 +55,32 @@ void Popover::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     raise();
     activateWindow();
+}
+
+// The popover is the app's only window: losing the activation means the user clicked in
+// another application (or the desktop took the focus).
+void Popover::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isVisible() && !isActiveWindow()) {
+        performClose();
+    }
+}
+
+void Popover::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect content = rect().marginsRemoved(QMargins(edge, edge, edge, edge));
+    // The shadow fades out ring by ring, darkest beside the border.
+    for (int ring = 1; ring <= shadowWidth; ++ring) {
+        QColor shade(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1));
+        painter.setPen(shade);
+        painter.setBrush(Qt::NoBrush);
+        const int out = borderWidth + ring;
+        painter.drawRect(content.adjusted(-out, -out, out - 1, out - 1));
+    }
+    painter.fillRect(content, palette().window());
+    painter.setPen(grey(borderWhiteLevel));
+    painter.drawRect(
+        content.adjusted(-borderWidth, -borderWidth, borderWidth - 1, borderWidth - 1));
 }
 
 void Popover::keyPressEvent(QKeyEvent* event) {

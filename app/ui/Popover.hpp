@@ -4,12 +4,16 @@
 
 namespace vorla {
 
-// The window that drops from the status item: frameless, 400 x 320, closed by a click
-// elsewhere or by Escape. Showing it makes the app the active application, so the content
-// learns that it should ask for the extension's state again.
+// The window that drops from the status item: frameless content of 400 x 320 in a one-pixel
+// border and a soft shadow, closed by a click elsewhere or by Escape. Showing it makes the app
+// the active application, so the content learns that it should ask for the extension's state
+// again. It never grabs the pointer: a click in another application reaches that application
+// and, taking the activation away, closes the popover.
 class Popover : public QWidget {
 public:
     static constexpr QSize contentSize{400, 320};
+    static constexpr int borderWidth = 1;
+    static constexpr int shadowWidth = 8;
 
     Popover();
 
@@ -25,6 +29,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QWidget* contentView_ = nullptr;

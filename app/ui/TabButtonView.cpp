@@ -8,11 +8,17 @@
 
 namespace vorla {
 
+namespace {
+// The spacing a stack puts between its views when none is given.
+constexpr int defaultStackSpacing = 8;
+} // namespace
+
 TabButtonView::TabButtonView(const std::vector<TabData>& tabbarItems,
                              Observable<std::int64_t> selectedIndex, QWidget* parent)
     : QWidget(parent) {
     auto* row = new QHBoxLayout;
     row->setContentsMargins(12, 0, 12, 0);
+    row->setSpacing(defaultStackSpacing);
     for (const TabData& item : tabbarItems) {
         auto* button = new TabButton(item, selectedIndex, this);
         buttons_.push_back(button);

@@ -44,7 +44,13 @@ int runVorlaApp(int argc, char* argv[]) {
     const TerminationSignals termination([] { QCoreApplication::quit(); });
 
     AppDelegate delegate(sharedExtensionManager(), BundleInfo::mainBundle());
-    delegate.setUpStatusBar(QSystemTrayIcon::isSystemTrayAvailable());
+    const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!hasTray) {
+        std::cerr << "vorla: the menu-bar icon cannot be shown: the desktop offers no system "
+                     "tray; use \"vorla load\" and \"vorla unload\" instead"
+                  << std::endl;
+    }
+    delegate.setUpStatusBar(hasTray);
     return QApplication::exec();
 }
 

@@ -1,5 +1,6 @@
 #include "platform/system_extensions/ExtensionProcess.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -106,13 +107,29 @@ pid_t startExtensionProcess(const std::string& program) {
 }
 
 bool runsProgram(pid_t pid, const std::string& program) {
-    if (pid <= 0 || isGone(pid)) {
-        return false;
+    // While a process replaces its program its command line reads empty for a moment; a
+    // process that keeps it empty (a kernel thread) is no program of ours.
+    std::string commandLine;
+    for (int attempt = 0; attempt < 20 && commandLine.empty(); ++attempt) {
+        if (pid <= 0 || isGone(pid)) {
+            return false;
+        }
+        if (attempt > 0) {
+            std::this_thread::sleep_for(5ms);
+        }
+        commandLine = procFile(pid, "cmdline");
     }
-    const std::string commandLine = procFile(pid, "cmdline");
+    // A script starts as its interpreter with the script's path as the first argument, so
+    // until it has exec'd its program the name stands in the second place.
     const std::string argument0 = commandLine.substr(0, commandLine.find('\0'));
-    return !argument0.empty() &&
-           std::filesystem::path(argument0).filename() == std::filesystem::path(program).filename();
+    const auto second = std::min(commandLine.size(), argument0.size() + 1);
+    const std::string argument1 =
+        commandLine.substr(second, commandLine.find('\0', second) - second);
+    const auto name = std::filesystem::path(program).filename();
+    const auto names = [&name](const std::string& argument) {
+        return !argument.empty() && std::filesystem::path(argument).filename() == name;
+    };
+    return names(argument0) || names(argument1);
 }
 
 void stopExtensionProcess(pid_t pid, std::chrono::milliseconds grace) {

@@ -13,7 +13,8 @@ namespace vorla::system_extensions {
 // cannot be started (a missing program, no permission).
 pid_t startExtensionProcess(const std::string& program);
 
-// True when the process still runs and was started from a program of that file name. A
+// True when the process still runs and was started from a program of that file name (its
+// first argument, or its second while an interpreter starts it as a script). A
 // stored process id can outlive its process and be reused by an unrelated one, which must
 // never receive our stop signal.
 bool runsProgram(pid_t pid, const std::string& program);

@@ -1,5 +1,6 @@
 #include "platform/system_extensions/Service.hpp"
 #include "platform/system_extensions/ExtensionProcess.hpp"
+#include "platform/system_extensions/RequestLock.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +14,8 @@ struct Service::Context {
     ServiceSettings settings;
     Registry registry;
     dispatch::Queue work;
+    // Shared by every process of this registry; changes under it, as the context is const.
+    std::unique_ptr<RequestLock> lock;
 };
 
 namespace {
@@ -79,25 +82,52 @@ void storeRecord(Records& records, RegistryRecord record) {
     }
 }
 
+bool runsExtension(const Context& context, const RegistryRecord& record) {
+    return record.pid && runsProgram(*record.pid, context.settings.extensionProgram);
+}
+
+// An enabled record stands for a running extension. When that process has ended (or its id
+// now names another program) the record is stale: it is dropped and the file rewritten, so
+// nobody is told the extension runs and a new activation starts it again.
+Records liveRecords(const Context& context) {
+    Records records = context.registry.load();
+    const auto stale = std::remove_if(records.begin(), records.end(), [&](const auto& record) {
+        return (record.properties.isEnabled || record.pid) && !runsExtension(context, record);
+    });
+    if (stale != records.end()) {
+        records.erase(stale, records.end());
+        context.registry.save(records);
+    }
+    return records;
+}
+
 void stopRecordedProcess(const Context& context, const RegistryRecord& record) {
-    if (record.pid && runsProgram(*record.pid, context.settings.extensionProgram)) {
+    if (runsExtension(context, record)) {
         stopExtensionProcess(*record.pid, context.settings.stopGracePeriod);
     }
 }
 
-void answerProperties(const Context& context, const RequestPointer& request) {
+// The lock stays held until the delegate has handled the answer: a caller that reads the
+// properties and acts on them at once (activates what it found missing) does both before
+// another process may act, so two racing callers never both find the extension missing.
+void answerProperties(const ContextPointer& context, const RequestPointer& request) {
     std::vector<Properties> properties;
-    for (const RegistryRecord& record : context.registry.load()) {
+    for (const RegistryRecord& record : liveRecords(*context)) {
         properties.push_back(record.properties);
     }
-    deliver(request, [properties](RequestDelegate& delegate, const Request& asked) {
-        delegate.foundProperties(asked, properties);
+    context->lock->acquire();
+    request->queue().async([context, request, properties] {
+        if (const auto delegate = request->delegate()) {
+            delegate->foundProperties(*request, properties);
+        }
+        // Queued behind whatever the delegate just submitted.
+        context->work.async([context] { context->lock->release(); });
     });
 }
 
 // Replaces any running copy by a new process and records it as enabled.
 void install(const Context& context, const RequestPointer& request) {
-    Records records = context.registry.load();
+    Records records = liveRecords(context);
     if (const auto found = findRecord(records, request->identifier()); found != records.end()) {
         stopRecordedProcess(context, *found);
     }
@@ -121,7 +151,7 @@ void install(const Context& context, const RequestPointer& request) {
 }
 
 void activate(const ContextPointer& context, const RequestPointer& request) {
-    Records records = context->registry.load();
+    Records records = liveRecords(*context);
     const auto found = findRecord(records, request->identifier());
     const bool enabled = found != records.end() && found->properties.isEnabled;
     if (context->settings.approvalRequired && !enabled) {
@@ -144,6 +174,7 @@ void activate(const ContextPointer& context, const RequestPointer& request) {
             delegate.actionForReplacingExtension(asking, existing, replacement);
         context->work.async([context, request, action] {
             answeringFailures(request, [&] {
+                const RequestLock::Hold hold(*context->lock);
                 if (action == ReplacementAction::replace) {
                     install(*context, request);
                 } else {
@@ -155,7 +186,7 @@ void activate(const ContextPointer& context, const RequestPointer& request) {
 }
 
 void deactivate(const Context& context, const RequestPointer& request) {
-    Records records = context.registry.load();
+    Records records = liveRecords(context);
     if (const auto found = findRecord(records, request->identifier()); found != records.end()) {
         stopRecordedProcess(context, *found);
         records.erase(found);
@@ -171,7 +202,7 @@ void carryOut(const ContextPointer& context, const RequestPointer& request) {
     }
     switch (request->kind()) {
     case Request::Kind::properties:
-        answerProperties(*context, request);
+        answerProperties(context, request);
         break;
     case Request::Kind::activation:
         activate(context, request);
@@ -185,13 +216,16 @@ void carryOut(const ContextPointer& context, const RequestPointer& request) {
 } // namespace
 
 Service::Service(ServiceSettings settings)
-    : context_(std::make_shared<const Context>(
-          Context{settings, Registry(settings.registryPath),
-                  dispatch::Queue("com.vorla.system-extensions")})) {}
+    : context_(std::make_shared<const Context>(Context{
+          settings, Registry(settings.registryPath), dispatch::Queue("com.vorla.system-extensions"),
+          std::make_unique<RequestLock>(settings.registryPath + ".lock")})) {}
 
 void Service::submitRequest(std::shared_ptr<Request> request) {
     context_->work.async([context = context_, request = std::move(request)] {
-        answeringFailures(request, [&] { carryOut(context, request); });
+        answeringFailures(request, [&] {
+            const RequestLock::Hold hold(*context->lock);
+            carryOut(context, request);
+        });
     });
 }
 

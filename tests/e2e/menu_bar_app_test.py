@@ -29,13 +29,16 @@ class MenuBarAppTest(RootTestCase):
                     time.sleep(1.5)
                     self.assertIsNone(app.poll(), "the app ended by itself")
                     app.send_signal(signal.SIGTERM)
-                    stdout, _ = app.communicate(timeout=30)
+                    stdout, stderr = app.communicate(timeout=30)
                 finally:
                     if app.poll() is None:
                         app.kill()
                         app.communicate()
                 self.assertEqual(app.returncode, 0)
                 self.assertEqual(stdout, "")
+                self.assertEqual([line for line in stderr.splitlines() if line.startswith("vorla:")],
+                                 ["vorla: the menu-bar icon cannot be shown: the desktop offers no system tray; "
+                                  "use \"vorla load\" and \"vorla unload\" instead"])
 
     def test_without_a_display_says_so_and_commands_still_work(self):
         app = self.start()

@@ -66,6 +66,23 @@ def program_name(pid, seconds=5):
         time.sleep(0.01)
 
 
+def processes_of(program):
+    """Ids of the processes started from the program: named by it, or its interpreter while
+    it starts."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or not is_running(entry):
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as handle:
+                arguments = handle.read().split(b"\0")[:2]
+        except OSError:
+            continue
+        if program.encode() in arguments:
+            found.append(int(entry))
+    return found
+
+
 class VorlaCommandLineTest(harness.RootTestCase):
     """Runs a copy of vorla in its own folder, beside a stand-in for the extension program."""
 
@@ -178,6 +195,39 @@ class VorlaCommandLineTest(harness.RootTestCase):
         self.assertTranscript(self.vorla_run("unload", VORLA_SYSEXT_RESULT=7),
                               "Unknown operation result\n", 0)
         self.assertEqual(self.registry(), [])
+
+    def test_racing_loads_start_one_extension_and_one_unload_stops_it(self):
+        for _ in range(10):
+            loads = [subprocess.Popen([self.vorla, "load"], env=self.env(), text=True,
+                                      stdout=subprocess.PIPE) for _ in range(2)]
+            answers = sorted(load.communicate(timeout=60)[0] for load in loads)
+            self.assertEqual(answers, ["vorla is already loaded\n", "vorla was successfully loaded\n"])
+            self.assertEqual(processes_of(self.extension), [self.registry()[0]["pid"]])
+            self.assertTranscript(self.vorla_run("unload"), "vorla was successfully unloaded\n", 0)
+            self.assertEqual(processes_of(self.extension), [])
+
+    def test_an_ended_extension_is_neither_loaded_nor_stopped_again(self):
+        for command, answer in [("load", "vorla was successfully loaded\n"),
+                                ("unload", "vorla is already unloaded\n")]:
+            with self.subTest(command=command):
+                self.assertTranscript(self.vorla_run("load"), "vorla was successfully loaded\n", 0)
+                pid = self.registry()[0]["pid"]
+                os.kill(pid, signal.SIGKILL)
+                while is_running(pid):
+                    time.sleep(0.01)
+                self.assertTranscript(self.vorla_run(command), answer, 0)
+                records = self.registry()
+                self.assertEqual([record["pid"] != pid for record in records], [True] * len(records))
+                self.assertEqual(processes_of(self.extension), [record["pid"] for record in records])
+                self.vorla_run("unload")
+
+    def test_output_that_cannot_be_written_fails(self):
+        for args in [["help"], ["unload"], ["start"]]:
+            with self.subTest(args=args), open("/dev/full", "w", encoding="ascii") as full:
+                result = subprocess.run([self.vorla, *args], env=self.env(), stdout=full,
+                                        stderr=subprocess.PIPE, text=True, timeout=60)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr, "vorla: cannot write the output (No space left on device)\n")
 
     def test_a_missing_extension_program_is_reported_not_recorded(self):
         os.remove(self.extension)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -100,6 +101,35 @@ TEST_F(ExtensionPaneTest, TheKnobMovesLinearlyInATenthOfASecond) {
     EXPECT_TRUE(QTest::qWaitFor([&toggle] { return toggle.knobOffset() == 12; }, 1000));
 }
 
+// The help lines look the same whether or not the switch was ever used: a fade that starts
+// from a dimmed line, or stays dimmed, would show here.
+TEST_F(ExtensionPaneTest, HelpLinesKeepTheirColourAcrossToggles) {
+    view.extensionLoaded().set(silentOff);
+    const auto drawn = [this] {
+        QTest::qWait(150); // the fade's length and more
+        std::vector<QImage> lines;
+        const QImage whole = pane().grab().toImage();
+        for (QLabel* line : pane().findChildren<QLabel*>()) {
+            lines.push_back(whole.copy(line->geometry()));
+        }
+        return lines;
+    };
+    const auto before = drawn();
+    for (const ExtensionState state : {silentOn, silentOff}) {
+        view.extensionLoaded().set(state);
+    }
+    const auto after = drawn();
+    ASSERT_EQ(before.size(), 2U);
+    EXPECT_EQ(before, after);
+    int darkest = 255;
+    for (int x = 0; x < before[0].width(); ++x) {
+        for (int y = 0; y < before[0].height(); ++y) {
+            darkest = std::min(darkest, qGray(before[0].pixel(x, y)));
+        }
+    }
+    EXPECT_LT(darkest, 40) << "a full-strength primary colour reaches black in the glyph cores";
+}
+
 TEST_F(ExtensionPaneTest, TheStatusLineKeepsItsFrameWhateverItSays) {
     const int hintTop = pane().findChildren<QLabel*>().front()->y();
     view.extensionStatus().set("Missing System Extension ID");
@@ -122,6 +152,47 @@ TEST(Popover, EveryOpeningMakesTheAppActiveAndAsksForTheProperties) {
         EXPECT_EQ(service->kinds(), std::vector<Kind>{Kind::properties}) << opening;
         popover.performClose();
     }
+}
+
+} // namespace
+} // namespace vorla
+
+namespace vorla {
+namespace {
+
+TEST(Popover, StandsOutWithABorderAndAShadowAroundItsContent) {
+    Popover popover;
+    popover.setContentView(new QWidget);
+    popover.show();
+    const QImage image = popover.grab().toImage();
+    const QRect content = popover.contentView()->geometry();
+    EXPECT_EQ(content.size(), Popover::contentSize);
+    const QColor border = image.pixelColor(content.left() - 1, content.center().y());
+    EXPECT_EQ(border.alpha(), 255);
+    EXPECT_EQ(qGray(border.rgb()), 128);
+    const auto alphaAt = [&](int out) {
+        return image.pixelColor(content.center().x(), content.top() - 1 - out).alpha();
+    };
+    EXPECT_GT(alphaAt(1), alphaAt(Popover::shadowWidth));
+    EXPECT_GT(alphaAt(Popover::shadowWidth), 0);
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), alphaAt(Popover::shadowWidth));
+}
+
+// The click that takes the activation away closes the popover and still does its work.
+TEST(Popover, AClickElsewhereClosesItAndReachesWhatWasClicked) {
+    Popover popover;
+    popover.setContentView(new QWidget);
+    popover.showRelativeTo(QRect());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    QPushButton elsewhere("elsewhere");
+    int clicks = 0;
+    QObject::connect(&elsewhere, &QPushButton::clicked, [&clicks] { ++clicks; });
+    elsewhere.move(popover.geometry().bottomLeft() + QPoint(0, 40));
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTest::mouseClick(elsewhere.windowHandle(), Qt::LeftButton, {}, elsewhere.rect().center());
+    EXPECT_TRUE(QTest::qWaitFor([&popover] { return !popover.isShown(); }, 1000));
+    EXPECT_EQ(clicks, 1);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ TEST_F(Snapshots, EveryTab) {
     save(popover, "popover-paths");
     tabs().selectedIndex().set(2);
     save(popover, "popover-about");
-    EXPECT_EQ(popover.size(), QSize(400, 320));
+    EXPECT_EQ(popover.contentView()->size(), QSize(400, 320));
 }
 
 TEST_F(Snapshots, DarkAppearance) {

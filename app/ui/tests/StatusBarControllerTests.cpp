@@ -48,7 +48,7 @@ TEST(StatusBarController, StatusItemClicksOpenAndCloseThePopoverWithTheMonitor) 
         app.controller.togglePopover();
         EXPECT_TRUE(app.popover.isShown());
         EXPECT_TRUE(app.monitoring());
-        EXPECT_EQ(app.popover.size(), QSize(400, 320));
+        EXPECT_EQ(app.popover.contentView()->size(), QSize(400, 320));
         app.controller.togglePopover();
         EXPECT_FALSE(app.popover.isShown());
         EXPECT_FALSE(app.monitoring());

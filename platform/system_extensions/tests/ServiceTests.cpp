@@ -9,9 +9,11 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -164,12 +166,12 @@ const std::string domain = std::string(errorDomain);
 } // namespace
 
 TEST_F(ServiceTest, PropertiesListTheRegistryInFileOrder) {
-    registry.save({{{"b.other", true, false}, std::nullopt},
+    registry.save({{{"b.other", false, true}, std::nullopt},
                    {{identifier, false, true}, std::nullopt},
                    {{identifier, false, false}, std::nullopt}});
     Service service(settings);
     EXPECT_EQ(run(service, {Kind::properties}, 1),
-              (std::vector<std::string>{"properties b.other+enabled " + identifier + "+awaiting " +
+              (std::vector<std::string>{"properties b.other+awaiting " + identifier + "+awaiting " +
                                         identifier}));
 }
 
@@ -288,4 +290,108 @@ TEST_F(ServiceTest, AnExtensionThatIgnoresTheStopIsKilledAfterTheGracePeriod) {
     std::this_thread::sleep_for(100ms); // let the script install its trap before it is stopped
     EXPECT_EQ(run(service, {Kind::deactivation}, 2).back(), finished);
     EXPECT_FALSE(isAlive(pid));
+}
+
+TEST_F(ServiceTest, ARecordWhoseProcessEndedIsDroppedAndTheExtensionStartsAgain) {
+    installProgram(sleeper);
+    const pid_t unrelated =
+        startExtensionProcess(folder.write("unrelated", sleeper, std::filesystem::perms(0755)));
+    const pid_t ended = startExtensionProcess(settings.extensionProgram);
+    ::kill(ended, SIGKILL);
+    ::waitpid(ended, nullptr, 0);
+    const std::vector<std::optional<pid_t>> stale{ended, unrelated, std::nullopt};
+    for (const auto& pid : stale) {
+        SCOPED_TRACE(pid.value_or(0));
+        registry.save({{{identifier, true, false}, pid}});
+        Service service(settings);
+        delegate = std::make_shared<RecordingDelegate>();
+        EXPECT_EQ(run(service, {Kind::properties, Kind::deactivation}, 2),
+                  (std::vector<std::string>{"properties", finished}));
+        EXPECT_TRUE(registry.load().empty());
+
+        registry.save({{{identifier, true, false}, pid}});
+        EXPECT_EQ(run(service, {Kind::activation}, 3).back(), finished);
+        const pid_t started = recordedPid();
+        EXPECT_NE(started, pid.value_or(0));
+        EXPECT_TRUE(isAlive(started));
+        run(service, {Kind::deactivation}, 4);
+    }
+    EXPECT_TRUE(isAlive(unrelated));
+}
+
+// A caller that activates what its properties answer found missing, as the loader does.
+class LoadingDelegate : public RecordingDelegate {
+public:
+    LoadingDelegate(Service& service, vorla::dispatch::Queue queue)
+        : service_(service), queue_(std::move(queue)) {}
+
+    void foundProperties(const Request& request, const std::vector<Properties>& found) override {
+        RecordingDelegate::foundProperties(request, found);
+        if (found.empty()) {
+            auto activation = Request::activationRequest(identifier, queue_);
+            activation->setDelegate(self.lock());
+            service_.submitRequest(std::move(activation));
+        }
+    }
+    std::weak_ptr<LoadingDelegate> self;
+
+private:
+    Service& service_;
+    vorla::dispatch::Queue queue_;
+};
+
+TEST_F(ServiceTest, RacingLoadsOfTwoServicesStartOneExtension) {
+    installProgram(sleeper);
+    for (int round = 0; round < 5; ++round) {
+        // Two services over one registry lock like two processes: flock locks of separate
+        // opens exclude each other even inside one process.
+        Service first(settings);
+        Service second(settings);
+        std::vector<std::shared_ptr<LoadingDelegate>> loaders;
+        for (Service* service : {&first, &second}) {
+            const vorla::dispatch::Queue queue("test.loader");
+            auto loader = std::make_shared<LoadingDelegate>(*service, queue);
+            loader->self = loader;
+            auto request = Request::propertiesRequest(identifier, queue);
+            request->setDelegate(loader);
+            service->submitRequest(std::move(request));
+            loaders.push_back(loader);
+        }
+        const auto one = loaders[0]->waitForAnswers(1);
+        const auto other = loaders[1]->waitForAnswers(1);
+        const bool firstLoaded = one.front() == "properties";
+        EXPECT_NE(firstLoaded, other.front() == "properties")
+            << ::testing::PrintToString(one) << ::testing::PrintToString(other);
+        EXPECT_EQ(loaders[firstLoaded ? 0 : 1]->waitForAnswers(2).back(), finished);
+        const pid_t pid = recordedPid();
+        EXPECT_TRUE(isAlive(pid));
+        delegate = std::make_shared<RecordingDelegate>();
+        EXPECT_EQ(run(first, {Kind::deactivation}, 1).back(), finished);
+        EXPECT_FALSE(isAlive(pid));
+    }
+}
+
+TEST_F(ServiceTest, ALockFileThatIsNoPlainFileFailsEveryRequestAndIsNeverFollowed) {
+    installProgram(sleeper);
+    const std::string lock = settings.registryPath + ".lock";
+    const std::string target = folder.path("target");
+    const std::vector<std::function<void()>> plants{
+        [&] { std::filesystem::create_symlink(target, lock); },
+        [&] { std::filesystem::create_directory(lock); },
+        [&] { ::mkfifo(lock.c_str(), 0644); },
+    };
+    std::filesystem::create_directories(std::filesystem::path(lock).parent_path());
+    for (std::size_t index = 0; index < plants.size(); ++index) {
+        SCOPED_TRACE(index);
+        std::filesystem::remove_all(lock);
+        plants[index]();
+        Service service(settings);
+        delegate = std::make_shared<RecordingDelegate>();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(run(service, {Kind::activation, Kind::properties}, 2),
+                  (std::vector<std::string>{"failed " + domain + " 1", "failed " + domain + " 1"}));
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(lock), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(target));
+        EXPECT_TRUE(registry.load().empty());
+    }
 }
