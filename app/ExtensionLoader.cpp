@@ -39,24 +39,10 @@ std::string_view caseName(State state) {
 
 ExtensionLoader::ExtensionLoader(system_extensions::Manager& service, std::ostream& output,
                                  Exit exit)
-    : extensionIdentifier(vorlaExtensionIdentifier), service_(service), output_(output),
-      exit_(std::move(exit)) {}
-
-void ExtensionLoader::submit(std::shared_ptr<Request> request) {
-    request->setDelegate(weak_from_this());
-    service_.submitRequest(std::move(request));
-}
-
-void ExtensionLoader::requestProperties() {
-    submit(Request::propertiesRequest(extensionIdentifier, dispatch::mainQueue()));
-}
+    : ExtensionRequests(service), output_(output), exit_(std::move(exit)) {}
 
 void ExtensionLoader::activate() {
-    submit(Request::activationRequest(extensionIdentifier, dispatch::mainQueue()));
-}
-
-void ExtensionLoader::deactivate() {
-    submit(Request::deactivationRequest(extensionIdentifier, dispatch::mainQueue()));
+    submitActivation();
 }
 
 bool ExtensionLoader::write(std::string_view line) const {

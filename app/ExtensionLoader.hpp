@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/system_extensions/SystemExtensions.hpp"
+#include "app/ExtensionRequests.hpp"
 
 #include <functional>
 #include <memory>
@@ -22,21 +22,17 @@ std::string_view caseName(State state);
 // The command line's link to the system-extension service: it asks for the extension's
 // properties, makes at most one follow-up request, prints one line per outcome and ends the
 // process with the command's status.
-class ExtensionLoader : public system_extensions::RequestDelegate,
-                        public std::enable_shared_from_this<ExtensionLoader> {
+class ExtensionLoader : public ExtensionRequests {
 public:
     // Ends the process with a status; tests record it instead.
     using Exit = std::function<void(int status)>;
 
     ExtensionLoader(system_extensions::Manager& service, std::ostream& output, Exit exit);
 
-    const std::string extensionIdentifier;
     // Set once from the command, before the first request.
     State state = State::initial;
 
-    void requestProperties();
     void activate();
-    void deactivate();
 
     system_extensions::ReplacementAction
     actionForReplacingExtension(const system_extensions::Request& request,
@@ -51,14 +47,12 @@ public:
                          const std::vector<system_extensions::Properties>& properties) override;
 
 private:
-    void submit(std::shared_ptr<system_extensions::Request> request);
     // False when the line could not be written.
     bool write(std::string_view line) const;
     // A line that cannot be written ends the command with status 1.
     void print(std::string_view line) const;
     void printAndExit(std::string_view line, int status) const;
 
-    system_extensions::Manager& service_;
     std::ostream& output_;
     Exit exit_;
 };

@@ -7,12 +7,7 @@ using system_extensions::Request;
 using system_extensions::RequestResult;
 
 ExtensionManager::ExtensionManager(system_extensions::Manager& service)
-    : extensionIdentifier(vorlaExtensionIdentifier), service_(service) {}
-
-void ExtensionManager::submit(std::shared_ptr<Request> request) {
-    request->setDelegate(weak_from_this());
-    service_.submitRequest(std::move(request));
-}
+    : ExtensionRequests(service) {}
 
 void ExtensionManager::writeStatus(const std::string& text) const {
     if (status) {
@@ -20,20 +15,12 @@ void ExtensionManager::writeStatus(const std::string& text) const {
     }
 }
 
-void ExtensionManager::requestProperties() {
-    submit(Request::propertiesRequest(extensionIdentifier, dispatch::mainQueue()));
-}
-
 void ExtensionManager::activate(ExtensionState previous) {
     if (state.get() != ExtensionState::initial && previous != ExtensionState::on) {
-        submit(Request::activationRequest(extensionIdentifier, dispatch::mainQueue()));
+        submitActivation();
     } else {
         writeStatus("");
     }
-}
-
-void ExtensionManager::deactivate() {
-    submit(Request::deactivationRequest(extensionIdentifier, dispatch::mainQueue()));
 }
 
 system_extensions::ReplacementAction

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Binding.hpp"
+#include "app/ExtensionRequests.hpp"
 #include "app/ExtensionState.hpp"
-#include "platform/system_extensions/SystemExtensions.hpp"
 
 #include <memory>
 #include <optional>
@@ -12,21 +12,17 @@ namespace vorla {
 
 // The menu-bar side's one link to the system-extension service: it submits the requests and
 // turns the answers into the state and the status line that the extension pane shows.
-class ExtensionManager : public system_extensions::RequestDelegate,
-                         public std::enable_shared_from_this<ExtensionManager> {
+class ExtensionManager : public ExtensionRequests {
 public:
     explicit ExtensionManager(system_extensions::Manager& service);
 
-    const std::string extensionIdentifier;
     // The pane hands over bindings to its own values when it is first shown; until then
     // status writes are skipped and the state reads initial.
     std::optional<Binding<std::string>> status;
     Binding<ExtensionState> state = Binding<ExtensionState>::constant(ExtensionState::initial);
 
-    void requestProperties();
     // Submits an activation unless nothing is known yet or the switch was already on.
     void activate(ExtensionState previous);
-    void deactivate();
 
     system_extensions::ReplacementAction
     actionForReplacingExtension(const system_extensions::Request& request,
@@ -41,10 +37,7 @@ public:
                          const std::vector<system_extensions::Properties>& properties) override;
 
 private:
-    void submit(std::shared_ptr<system_extensions::Request> request);
     void writeStatus(const std::string& text) const;
-
-    system_extensions::Manager& service_;
 };
 
 // Created on first use with the machine's service and never released.

@@ -130,6 +130,7 @@ Delivery::~Delivery() {
 }
 
 void Delivery::start() {
+    const std::lock_guard lock(threadMutex_);
     if (thread_.joinable() || state_->stopped) {
         return;
     }
@@ -149,15 +150,21 @@ void Delivery::start() {
 void Delivery::stop() {
     state_->stopped = true;
     state_->lines.close();
-    if (!thread_.joinable()) {
-        return;
+    std::thread running;
+    {
+        const std::lock_guard lock(threadMutex_);
+        if (!thread_.joinable()) {
+            return;
+        }
+        state_->reader->interrupt();
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();
+            return;
+        }
+        running = std::move(thread_);
     }
-    state_->reader->interrupt();
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();
-    } else {
-        thread_.join();
-    }
+    // Joined without the lock: the handler in hand may itself call stop().
+    running.join();
 }
 
 } // namespace vorla::endpoint_security

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -36,6 +37,9 @@ public:
 private:
     struct State;
     std::shared_ptr<State> state_;
+    // Guards thread_: a handler may stop the delivery from the service thread while start()
+    // is still storing the thread that runs it.
+    std::mutex threadMutex_;
     std::thread thread_;
 };
 

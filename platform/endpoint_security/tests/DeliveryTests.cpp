@@ -140,15 +140,18 @@ TEST(Delivery, AStopFromWithinTheHandlerEndsDeliveryAndTheReader) {
     ASSERT_EQ(::write(fds[1], lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
     std::atomic<int> delivered{0};
     std::atomic<bool> ended{false};
-    std::shared_ptr<Delivery> delivery;
-    delivery = std::make_shared<Delivery>(
+    // The handler reaches its delivery through a pointer set before the start, never through
+    // the owner that the test releases later.
+    Delivery* self = nullptr;
+    auto delivery = std::make_shared<Delivery>(
         "/dev/fd/" + std::to_string(fds[0]),
         [&](const es_message_t*) {
             if (++delivered == 3) {
-                delivery->stop();
+                self->stop();
             }
         },
         everyType, [&] { ended = true; });
+    self = delivery.get();
     delivery->start();
     for (int wait = 0; wait < 200 && delivered < 3; ++wait) {
         std::this_thread::sleep_for(10ms);
