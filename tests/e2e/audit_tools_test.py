@@ -9,7 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from extension_events_test import ExtensionTestCase, exec_message  # noqa: E402
+from extension_events_test import ExtensionTestCase, audit_token, exec_message  # noqa: E402
 
 try:
     import auparse
@@ -33,6 +33,22 @@ EXECUTIONS = [
     ("/bin/ls", ["ls", "-l", "/tmp"]),
 ]
 
+# Every id of the executed process differs from every other, so a field written from the
+# wrong one is found under the wrong name.
+TOKEN = {"ruid": 501, "rgid": 20, "euid": 502, "egid": 21, "auid": 503, "pid": 4242,
+         "asid": 100002, "pidversion": 9}
+IDS = {"uid": "501", "gid": "20", "euid": "502", "egid": "21", "auid": "503", "pid": "4242",
+       "ppid": "4000", "ses": "100001"}
+SEARCHES = [("-ui", "501"), ("-gi", "20"), ("-ue", "502"), ("-ge", "21"), ("-ua", "503"),
+            ("-p", "4242"), ("-pp", "4000"), ("--session", "100001")]
+
+
+def distinct_ids(message):
+    target = message["event"]["target"]
+    target["audit_token"] = dict(TOKEN)
+    target["parent_audit_token"] = audit_token(4000)
+    return message
+
 
 @unittest.skipUnless(shutil.which("ausearch") and shutil.which("aureport"),
                      "the audit tools (package auditd) are not installed")
@@ -40,7 +56,7 @@ class AuditToolsTest(ExtensionTestCase):
     def setUp(self):
         super().setUp()
         self.write_config(output_format="auditd")
-        messages = [exec_message(args, executable=exe, global_seq_num=100 + index)
+        messages = [distinct_ids(exec_message(args, executable=exe, global_seq_num=100 + index))
                     for index, (exe, args) in enumerate(EXECUTIONS)]
         result = self.run_extension(messages)
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -54,6 +70,13 @@ class AuditToolsTest(ExtensionTestCase):
         for extra in ([], ["-i"]):
             with self.subTest(extra):
                 found = self.tool("ausearch", "-if", self.log, *extra)
+                self.assertEqual(found.returncode, 0, found.stderr)
+                self.assertEqual(found.stdout.count("----\n"), len(EXECUTIONS), found.stdout)
+
+    def test_ausearch_finds_every_event_by_each_id(self):
+        for option, value in SEARCHES:
+            with self.subTest(option):
+                found = self.tool("ausearch", "-if", self.log, option, value)
                 self.assertEqual(found.returncode, 0, found.stderr)
                 self.assertEqual(found.stdout.count("----\n"), len(EXECUTIONS), found.stdout)
 
@@ -85,7 +108,9 @@ class AuditToolsTest(ExtensionTestCase):
                 record = parser.get_type_name()
                 parser.first_field()
                 while True:
-                    fields[(record, parser.get_field_name())] = parser.interpret_field()
+                    name = parser.get_field_name()
+                    fields[(record, name)] = parser.interpret_field()
+                    fields[(record, name, "raw")] = parser.get_field_str()
                     if not parser.next_field():
                         break
                 if not parser.next_record():
@@ -100,6 +125,7 @@ class AuditToolsTest(ExtensionTestCase):
                 self.assertEqual(fields[("SYSCALL", "comm")], args[0] if args else "")
                 self.assertEqual(fields[("SYSCALL", "exe")], exe)
                 self.assertEqual(fields[("SYSCALL", "key")], "vorla")
+                self.assertEqual({name: fields[("SYSCALL", name, "raw")] for name in IDS}, IDS)
 
 
 if __name__ == "__main__":

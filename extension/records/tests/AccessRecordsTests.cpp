@@ -44,15 +44,16 @@ TEST_P(AccessRecordGolden, WritesTheExpectedLine) {
     EXPECT_EQ(line(GetParam().stream), withTimestamp(GetParam().log));
 }
 
-// A process of user 0 as the instigator of an authentication.
+// The instigator of an authentication, every id of its own token differing from every other.
 const std::string instigator =
-    R"({"audit_token":{"ruid":0,"pid":9},"session_id":-1,"team_id":"T/1","executable":"/bin/login",)"
+    R"({"audit_token":{"ruid":501,"rgid":20,"euid":502,"egid":21,"auid":503,"pid":4242},)"
+    R"("parent_audit_token":{"pid":4000},"responsible_audit_token":{"pid":4100},"session_id":-1,"team_id":"T/1","executable":"/bin/login",)"
     R"("is_platform_binary":true,"start_time":{"sec":1714557600,"usec":1000}})";
 const std::string instigatorRecord =
-    R"({"audit_token":{"auid":0,"egid":0,"euid":0,"gid":0,"group":"root","pid":9,"uid":0,"username":"root"},)"
+    R"({"audit_token":{"auid":503,"egid":21,"euid":502,"gid":20,"group":"staff","pid":4242,"uid":501,"username":"alice"},)"
     R"("executable":"\/bin\/login","is_platform_binary":true,)"
-    R"("parent_audit_token":{"auid":0,"egid":0,"euid":0,"gid":0,"group":"root","pid":0,"uid":0,"username":"root"},)"
-    R"("responsible_audit_token":{"auid":0,"egid":0,"euid":0,"gid":0,"group":"root","pid":0,"uid":0,"username":"root"},)"
+    R"("parent_audit_token":{"auid":0,"egid":0,"euid":0,"gid":0,"group":"wheel","pid":4000,"uid":0,"username":"root"},)"
+    R"("responsible_audit_token":{"auid":0,"egid":0,"euid":0,"gid":0,"group":"wheel","pid":4100,"uid":0,"username":"root"},)"
     R"("session_id":-1,"team_id":"T\/1","timestamp":"2024-05-01T10:00:00.001Z","tty":"unknown"})";
 
 INSTANTIATE_TEST_SUITE_P(

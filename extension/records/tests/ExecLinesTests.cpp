@@ -13,20 +13,23 @@ namespace {
 using testing::context;
 using testing::message;
 
-// ls -l started by root from a terminal, with an empty argument between the two.
+// ls -l started from a terminal, with an empty argument between the two. Every id of the
+// target differs from every other, so a field written from the wrong one changes the line.
 const std::string lsExec = R"({"event_type": 9, "global_seq_num": 42,
     "time": {"sec": 1714557600, "nsec": 5},
-    "event": {"target": {"audit_token": {"auid": 501, "pid": 1234},
-                         "parent_audit_token": {"pid": 1200},
+    "event": {"target": {"audit_token": {"ruid": 501, "rgid": 20, "euid": 502, "egid": 21,
+                                         "auid": 503, "pid": 4242, "asid": 100002,
+                                         "pidversion": 9},
+                         "parent_audit_token": {"pid": 4000},
+                         "responsible_audit_token": {"pid": 4100},
                          "session_id": 100001, "original_ppid": 77,
                          "executable": "/bin/ls", "tty": "/dev/ttys001",
                          "start_time": {"sec": 1714557601, "usec": 123000}},
               "cwd": "/Users/alice", "image_cputype": 16777228,
               "args": ["ls", "", "-l"], "env": ["PATH=/usr/bin", {"data": "", "length": 0}]}})";
 
-const std::string rootToken(int pid, int auid = 0) {
-    return R"({"auid":)" + std::to_string(auid) +
-           R"(,"egid":0,"euid":0,"gid":0,"group":"root","pid":)" + std::to_string(pid) +
+std::string rootToken(int pid) {
+    return R"({"auid":0,"egid":0,"euid":0,"gid":0,"group":"wheel","pid":)" + std::to_string(pid) +
            R"(,"uid":0,"username":"root"})";
 }
 
@@ -36,12 +39,14 @@ std::string encoded(const nlohmann::json& record) {
 
 TEST(ExecRecord, WritesTheGoldenLine) {
     const auto ls = message(lsExec);
-    EXPECT_EQ(encoded(execRecord(ls.message(), context())),
-              R"({"log":{"arch":"arm64","args":["ls","-l"],"audit_token":)" + rootToken(1234, 501) +
-                  R"(,"command":"\/bin\/ls","cwd":"\/Users\/alice","env":["PATH=\/usr\/bin"],)" +
-                  R"("parent_audit_token":)" + rootToken(1200) + R"(,"responsible_audit_token":)" +
-                  rootToken(0) +
-                  R"(,"tty":"\/dev\/ttys001"},"timestamp":"2024-05-01T10:00:01.123Z"})");
+    EXPECT_EQ(
+        encoded(execRecord(ls.message(), context())),
+        R"({"log":{"arch":"arm64","args":["ls","-l"],"audit_token":)"
+        R"({"auid":503,"egid":21,"euid":502,"gid":20,"group":"staff","pid":4242,)"
+        R"("uid":501,"username":"alice"},"command":"\/bin\/ls","cwd":"\/Users\/alice","env":["PATH=\/usr\/bin"],)"
+        R"("parent_audit_token":)" +
+            rootToken(4000) + R"(,"responsible_audit_token":)" + rootToken(4100) +
+            R"(,"tty":"\/dev\/ttys001"},"timestamp":"2024-05-01T10:00:01.123Z"})");
 }
 
 TEST(ExecRecord, TreatsAbsentValuesAsTheirFieldsSay) {
@@ -71,8 +76,8 @@ TEST(ExecAuditd, WritesTheGoldenLinePair) {
     EXPECT_EQ(formatExecAuditd(ls.message()),
               "type=EXECVE msg=audit(1714557601:42): argc=2 a0=\"ls\" a1=\"-l\"\n"
               "type=SYSCALL msg=audit(1714557601:42): arch=c00000b7 syscall=59 success=yes "
-              "exit=0 a0=\"ls\" a1=\"-l\" items=1 ppid=1200 pid=1234 auid=501 uid=0 gid=0 "
-              "euid=0 egid=0 tty=/dev/ttys001 ses=100001 comm=\"ls\" exe=\"/bin/ls\" "
+              "exit=0 a0=\"ls\" a1=\"-l\" items=1 ppid=4000 pid=4242 auid=503 uid=501 gid=20 "
+              "euid=502 egid=21 tty=/dev/ttys001 ses=100001 comm=\"ls\" exe=\"/bin/ls\" "
               "key=\"vorla\"");
 }
 
@@ -116,13 +121,15 @@ std::string hexOf(std::string_view bytes) {
     return hex;
 }
 
-// Each row one byte on either side of an edge of the quotable class.
+// Each row one byte on either side of an edge of the quotable class, as an argument, as the
+// executable and as the terminal, which stands bare where the others are quoted.
 TEST(ExecAuditd, QuotesExactlyThePrintableBytesOtherThanSpaceAndQuote) {
     const struct {
         const char* argument;
         const char* execve;
         const char* syscall;
     } rows[] = {
+        {"\x01", "01", "\"?\""},
         {"\x1F", "1F", "\"?\""},
         {" ", "20", "\"?\""},
         {"!", "\"!\"", "\"!\""},
@@ -130,21 +137,33 @@ TEST(ExecAuditd, QuotesExactlyThePrintableBytesOtherThanSpaceAndQuote) {
         {"#", "\"#\"", "\"#\""},
         {"~", "\"~\"", "\"~\""},
         {"\x7F", "7F", "\"?\""},
+        {"\x80", "80", "\"?\""},
         {"\xC2\x80", "C280", "\"??\""},
+        {"\xC2\x9F", "C29F", "\"??\""},
+        {"\xC2\xA0", "C2A0", "\"??\""},
+        {"\xFF", "FF", "\"?\""},
         {"deadbeef", "\"deadbeef\"", "\"deadbeef\""},
         {"C3A9", "\"C3A9\"", "\"C3A9\""},
         {"a=b", "\"a=b\"", "\"a?b\""},
     };
     for (const auto& row : rows) {
-        const auto exec = message(R"({"event_type": 9, "event": {"args": [{"hex": ")" +
+        const std::string file = R"({"path": {"hex": ")" + hexOf(row.argument) + R"("}})";
+        const auto exec = message(R"({"event_type": 9, "event": {"target": {"executable": )" +
+                                  file + R"(, "tty": )" + file + R"(}, "args": [{"hex": ")" +
                                   hexOf(row.argument) + R"("}]}})");
         const std::string line = formatExecAuditd(exec.message());
+        std::string_view bare = row.execve;
+        if (bare.front() == '"') {
+            bare = bare.substr(1, bare.size() - 2);
+        }
         EXPECT_NE(line.find(std::string("argc=1 a0=") + row.execve + "\n"), std::string::npos)
             << line;
         EXPECT_NE(line.find(std::string("exit=0 a0=") + row.syscall + " a1=\"\" "),
                   std::string::npos)
             << line;
         EXPECT_NE(line.find(std::string(" comm=") + row.execve + " "), std::string::npos) << line;
+        EXPECT_NE(line.find(std::string(" exe=") + row.execve + " "), std::string::npos) << line;
+        EXPECT_NE(line.find(" tty=" + std::string(bare) + " "), std::string::npos) << line;
     }
 }
 
@@ -152,12 +171,12 @@ TEST(ExecCustom, FillsTheDefaultTemplate) {
     const auto ls = message(lsExec);
     EXPECT_EQ(formatExecCustom(ls.message(), "${timestamp} ${username} ${group} ${command} ${args}",
                                context()),
-              "2024-05-01T10:00:01.123Z root root /bin/ls [\"ls\", \"-l\"]");
+              "2024-05-01T10:00:01.123Z alice staff /bin/ls [\"ls\", \"-l\"]");
     EXPECT_EQ(formatExecCustom(ls.message(),
                                "${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
                                "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}",
                                context()),
-              "0/0/501/0/0/1234/1200 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
+              "501/20/503/502/21/4242/4000 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
               "${unknown} ${exec_path} ${script}");
 }
 
@@ -240,6 +259,9 @@ TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
         const char* hex;
         const char* escaped;
     } rows[] = {
+        {"01", "\\x01"},        {"08", "\\x08"},       {"09", "\\t"},
+        {"0a", "\\n"},          {"0b", "\\x0B"},       {"0c", "\\x0C"},
+        {"0d", "\\r"},          {"0e", "\\x0E"},       {"1b", "\\x1B"},
         {"1f", "\\x1F"},        {"20", " "},           {"7e", "~"},
         {"7f", "\\x7F"},        {"c280", "\\u0080"},   {"c285", "\\u0085"},
         {"c29f", "\\u009F"},    {"c2a0", "\xC2\xA0"},  {"e280a7", "\xE2\x80\xA7"},
