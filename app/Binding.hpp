@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-namespace vorla {
+namespace vorla::app {
 
 // A handle to a value that someone else owns: reading gives the owner's current value,
 // writing changes it (and so runs the owner's change handlers).
@@ -65,4 +65,4 @@ private:
     std::shared_ptr<Shared> shared_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

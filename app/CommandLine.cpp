@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::app {
 
 void printUsage(std::ostream& output) {
     output << "vorla system extension loader\n"
@@ -44,4 +44,4 @@ void runCommandLine(int argc, char* argv[]) {
     exitAfterFlushing(EXIT_FAILURE);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-namespace vorla {
+namespace vorla::app {
 
 // Examines the command line once at launch. Returns, to let the menu-bar app start, only
 // when no command was given; otherwise the process ends here or in a loader callback.
@@ -10,4 +10,4 @@ void runCommandLine(int argc, char* argv[]);
 
 void printUsage(std::ostream& output);
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iostream>
 
-namespace vorla {
+namespace vorla::app {
 
 using system_extensions::Request;
 using system_extensions::RequestResult;
@@ -144,4 +144,4 @@ ExtensionLoader& sharedExtensionLoader() {
     return **loader;
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::app {
 
 // The command given on the command line; its raw values are the command words.
 enum class State { initial, on, off };
@@ -63,4 +63,4 @@ private:
 // Created on first use with the machine's service, standard output and exitAfterFlushing.
 ExtensionLoader& sharedExtensionLoader();
 
-} // namespace vorla
+} // namespace vorla::app

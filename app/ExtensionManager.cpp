@@ -1,7 +1,7 @@
 #include "app/ExtensionManager.hpp"
 #include "app/ExtensionRules.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 using system_extensions::Request;
 using system_extensions::RequestResult;
@@ -72,4 +72,4 @@ ExtensionManager& sharedExtensionManager() {
     return **manager;
 }
 
-} // namespace vorla
+} // namespace vorla::app

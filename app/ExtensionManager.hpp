@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace vorla {
+namespace vorla::app {
 
 // The menu-bar side's one link to the system-extension service: it submits the requests and
 // turns the answers into the state and the status line that the extension pane shows.
@@ -43,4 +43,4 @@ private:
 // Created on first use with the machine's service and never released.
 ExtensionManager& sharedExtensionManager();
 
-} // namespace vorla
+} // namespace vorla::app

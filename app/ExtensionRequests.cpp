@@ -3,7 +3,7 @@
 #include "app/ExtensionRules.hpp"
 #include "platform/dispatch/Dispatch.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 using system_extensions::Request;
 
@@ -27,4 +27,4 @@ void ExtensionRequests::deactivate() {
     submit(Request::deactivationRequest(extensionIdentifier, dispatch::mainQueue()));
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-namespace vorla {
+namespace vorla::app {
 
 // What the command-line loader and the menu bar's manager share: the requests about vorla's
 // extension, each answered on the main queue to the object that submitted it. Each of the two
@@ -29,4 +29,4 @@ private:
     system_extensions::Manager& service_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::string_view commandLineMessageForError(const system_extensions::Error& erro
     return textsFor(error).commandLineMessage;
 }
 
-} // namespace vorla
+} // namespace vorla::app

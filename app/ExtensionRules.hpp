@@ -8,7 +8,7 @@
 
 // What the menu-bar side and the command line agree on: which reported copy of the extension
 // counts, and how a failed request is put into words.
-namespace vorla {
+namespace vorla::app {
 
 inline constexpr std::string_view vorlaExtensionIdentifier = "com.vorla.client.extension";
 
@@ -23,4 +23,4 @@ matchingProperties(const std::vector<system_extensions::Properties>& properties,
 std::string_view statusTextForError(const system_extensions::Error& error);
 std::string_view commandLineMessageForError(const system_extensions::Error& error);
 
-} // namespace vorla
+} // namespace vorla::app

@@ -1,6 +1,6 @@
 #include "app/ExtensionState.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 bool isLoaded(ExtensionState state) {
     return state == ExtensionState::on || state == ExtensionState::waiting ||
@@ -14,4 +14,4 @@ Binding<bool> isLoaded(const Binding<ExtensionState>& state) {
                          });
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -2,7 +2,7 @@
 
 #include "app/Binding.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 // The extension's state as the app shows it.
 enum class ExtensionState {
@@ -20,4 +20,4 @@ bool isLoaded(ExtensionState state);
 // The switch edits the state through this: reading maps the state, writing stores on or off.
 Binding<bool> isLoaded(const Binding<ExtensionState>& state);
 
-} // namespace vorla
+} // namespace vorla::app

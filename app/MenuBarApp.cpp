@@ -2,10 +2,10 @@
 
 #include "app/ui/VorlaApp.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 int runMenuBarApp(int argc, char* argv[]) {
     return runVorlaApp(argc, argv);
 }
 
-} // namespace vorla
+} // namespace vorla::app

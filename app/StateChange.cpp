@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -44,4 +44,4 @@ void handleStateChange(ExtensionState newValue, ExtensionState previous,
     }
 }
 
-} // namespace vorla
+} // namespace vorla::app

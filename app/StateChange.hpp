@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace vorla {
+namespace vorla::app {
 
 // The extension pane's answer to a change of the state: the request the change asks for
 // (made first) and the status line it shows (always written).
@@ -14,4 +14,4 @@ void handleStateChange(ExtensionState newValue, ExtensionState previous,
                        const Binding<std::string>& status,
                        ExtensionManager& manager = sharedExtensionManager());
 
-} // namespace vorla
+} // namespace vorla::app

@@ -2,6 +2,6 @@
 #include "app/MenuBarApp.hpp"
 
 int main(int argc, char* argv[]) {
-    vorla::runCommandLine(argc, argv);
-    return vorla::runMenuBarApp(argc, argv);
+    vorla::app::runCommandLine(argc, argv);
+    return vorla::app::runMenuBarApp(argc, argv);
 }

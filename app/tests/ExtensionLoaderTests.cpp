@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-using vorla::ExtensionLoader;
-using vorla::State;
+using vorla::app::ExtensionLoader;
+using vorla::app::State;
 using vorla::system_extensions::Properties;
 using vorla::system_extensions::Request;
 
@@ -38,11 +38,11 @@ const std::string identifier = "com.vorla.client.extension";
 } // namespace
 
 TEST(ExtensionLoader, CommandWordsMatchExactly) {
-    EXPECT_EQ(vorla::stateFromRawValue("init"), State::initial);
-    EXPECT_EQ(vorla::stateFromRawValue("load"), State::on);
-    EXPECT_EQ(vorla::stateFromRawValue("unload"), State::off);
+    EXPECT_EQ(vorla::app::stateFromRawValue("init"), State::initial);
+    EXPECT_EQ(vorla::app::stateFromRawValue("load"), State::on);
+    EXPECT_EQ(vorla::app::stateFromRawValue("unload"), State::off);
     for (const char* word : {"Load", "HELP", "help", "", "load ", "initial", "on"}) {
-        EXPECT_EQ(vorla::stateFromRawValue(word), std::nullopt) << word;
+        EXPECT_EQ(vorla::app::stateFromRawValue(word), std::nullopt) << word;
     }
 }
 
@@ -78,7 +78,7 @@ TEST(ExtensionLoader, PropertiesAnswerDecidesByMatchAndCommand) {
     for (const Row& row : rows) {
         RecordedLoader recorded(row.command);
         recorded.loader->foundProperties(recorded.request(), row.properties);
-        const auto trace = ::testing::Message() << vorla::caseName(row.command) << " with "
+        const auto trace = ::testing::Message() << vorla::app::caseName(row.command) << " with "
                                                 << row.properties.size() << " records";
         EXPECT_EQ(recorded.output.str(), row.output) << trace;
         EXPECT_EQ(recorded.exitStatus, row.exitStatus) << trace;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-using vorla::ExtensionManager;
-using vorla::ExtensionState;
-using vorla::Observable;
+using vorla::app::ExtensionManager;
+using vorla::app::ExtensionState;
+using vorla::app::Observable;
 using vorla::system_extensions::Error;
 using vorla::system_extensions::Properties;
 using vorla::system_extensions::ReplacementAction;
@@ -159,7 +159,7 @@ TEST(ExtensionManager, FailuresShowTheErrorTableTextAndKeepTheState) {
         BoundManager bound(ExtensionState::on);
         bound.manager->didFailWithError(bound.anyRequest(), row.error);
         EXPECT_EQ(bound.status.get(), row.status) << row.error.domain << " " << row.error.code;
-        EXPECT_EQ(vorla::commandLineMessageForError(row.error), row.commandLine);
+        EXPECT_EQ(vorla::app::commandLineMessageForError(row.error), row.commandLine);
         EXPECT_EQ(bound.state.get(), ExtensionState::on);
     }
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-using vorla::ExtensionManager;
-using vorla::ExtensionState;
-using vorla::Observable;
+using vorla::app::ExtensionManager;
+using vorla::app::ExtensionState;
+using vorla::app::Observable;
 using vorla::system_extensions::Properties;
 using vorla::system_extensions::Request;
 
@@ -28,7 +28,7 @@ struct Pane {
         manager->state = state.binding();
         status.onChange([this](const std::string&, const std::string&) { ++statusWrites; });
         state.onChange([this](ExtensionState newValue, ExtensionState previous) {
-            vorla::handleStateChange(newValue, previous, status.binding(), *manager);
+            vorla::app::handleStateChange(newValue, previous, status.binding(), *manager);
         });
     }
 
@@ -82,7 +82,7 @@ TEST(HandleStateChange, MakesTheRequestAndWritesTheStatusOfEachRow) {
         manager->state = state.binding();
         Observable<std::string> status("untouched");
 
-        vorla::handleStateChange(row.newValue, row.previous, status.binding(), *manager);
+        vorla::app::handleStateChange(row.newValue, row.previous, status.binding(), *manager);
 
         const auto trace = ::testing::Message() << static_cast<int>(row.newValue) << " after "
                                                 << static_cast<int>(row.previous);
@@ -102,14 +102,14 @@ TEST(HandleStateChange, SwitchingOnFromUnloadedThroughApprovalToLoaded) {
     EXPECT_EQ(pane.state.get(), ExtensionState::silentOff);
     EXPECT_EQ(pane.status.get(), "");
 
-    vorla::isLoaded(pane.state.binding()).set(true);
+    vorla::app::isLoaded(pane.state.binding()).set(true);
     EXPECT_EQ(pane.state.get(), ExtensionState::on);
     EXPECT_EQ(pane.service.requests.back()->kind(), Request::Kind::activation);
     EXPECT_EQ(pane.status.get(), "successfully loaded");
 
     pane.manager->requestNeedsUserApproval(*pane.service.requests.back());
     EXPECT_EQ(pane.status.get(), "Waiting for user approval");
-    EXPECT_TRUE(vorla::isLoaded(pane.state.get()));
+    EXPECT_TRUE(vorla::app::isLoaded(pane.state.get()));
 
     pane.answerProperties({enabled});
     EXPECT_EQ(pane.state.get(), ExtensionState::silentOn);
@@ -133,8 +133,8 @@ TEST(IsLoaded, ReadsOnForActivatedStatesAndWritesOnlyOnOrOff) {
                                                      {silentOn, true}, {silentOff, false}};
     for (const auto& [state, loaded] : reads) {
         Observable<ExtensionState> value(state);
-        EXPECT_EQ(vorla::isLoaded(value.binding()).get(), loaded) << static_cast<int>(state);
-        vorla::isLoaded(value.binding()).set(!loaded);
+        EXPECT_EQ(vorla::app::isLoaded(value.binding()).get(), loaded) << static_cast<int>(state);
+        vorla::app::isLoaded(value.binding()).set(!loaded);
         EXPECT_EQ(value.get(), loaded ? off : on);
     }
 }

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::optional<int> currentGregorianYear() {
     return today.isValid() ? std::optional<int>(today.year) : std::nullopt;
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 
 class QLabel;
 
-namespace vorla {
+namespace vorla::app {
 
 class BundleInfo;
 
@@ -32,4 +32,4 @@ AboutPane* makeAboutPane(const BundleInfo& bundle);
 // The year of today's date in the Gregorian calendar, when it can be told.
 std::optional<int> currentGregorianYear();
 
-} // namespace vorla
+} // namespace vorla::app

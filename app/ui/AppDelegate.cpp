@@ -5,7 +5,7 @@
 
 #include <QSystemTrayIcon>
 
-namespace vorla {
+namespace vorla::app {
 
 AppDelegate::AppDelegate(ExtensionManager& manager, BundleInfo bundle)
     : manager_(manager), bundle_(std::move(bundle)) {}
@@ -27,4 +27,4 @@ void AppDelegate::setUpStatusBar(bool hasSystemTray) {
     statusBar_ = std::move(controller);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace vorla {
+namespace vorla::app {
 
 // Builds the menu-bar side once the app has launched: the popover with its content, the
 // status item and the (idle) outside-click monitor. They live until the app ends.
@@ -33,4 +33,4 @@ private:
     std::unique_ptr<StatusBarController> statusBar_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -4,7 +4,7 @@
 #include <QPalette>
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 ColorScheme colorScheme(const QWidget& widget) {
     return widget.palette().color(QPalette::Window).lightnessF() < 0.5 ? ColorScheme::dark
@@ -50,4 +50,4 @@ QFont textStyleFont(TextStyle style) {
     return systemFont(13);
 }
 
-} // namespace vorla
+} // namespace vorla::app

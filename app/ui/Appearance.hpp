@@ -8,7 +8,7 @@ class QWidget;
 // Colours and fonts of the popover. Sizes are in device-independent pixels, which play the
 // part of points; fonts are sized in pixels for the same reason, so the layout keeps its
 // proportions whatever the screen's dots per inch.
-namespace vorla {
+namespace vorla::app {
 
 enum class ColorScheme { light, dark };
 
@@ -28,4 +28,4 @@ enum class TextStyle { largeTitle, title, headline, callout, caption };
 QFont systemFont(double pixelSize, QFont::Weight weight = QFont::Normal);
 QFont textStyleFont(TextStyle style);
 
-} // namespace vorla
+} // namespace vorla::app

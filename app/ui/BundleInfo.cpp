@@ -7,7 +7,7 @@
 #include <limits>
 #include <memory>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -54,4 +54,4 @@ std::optional<std::string> BundleInfo::string(std::string_view key) const {
     return text ? std::optional<std::string>(std::string(text, length)) : std::nullopt;
 }
 
-} // namespace vorla
+} // namespace vorla::app

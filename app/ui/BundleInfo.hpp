@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::app {
 
 // The app's own information dictionary: the Info.plist that is copied beside the program.
 // Every read opens the file again, so the views see the values as they are when built.
@@ -25,4 +25,4 @@ private:
     std::filesystem::path plistPath_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace vorla {
+namespace vorla::app {
 
 QFont CopyButtoStyle::font() {
     QFont font = systemFont(12, QFont::Medium);
@@ -46,4 +46,4 @@ void ButtonComponent::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, CopyButtoStyle::text(text()));
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -6,7 +6,7 @@
 
 class QClipboard;
 
-namespace vorla {
+namespace vorla::app {
 
 // The "copy" button of a path row: puts the row's path on the clipboard as plain text.
 class ButtonComponent : public QAbstractButton {
@@ -26,4 +26,4 @@ private:
     QClipboard& pasteboard_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 constexpr int symbolSize = 16;
@@ -27,4 +27,4 @@ void CloseButton::paintEvent(QPaintEvent*) {
     drawSymbol(painter, hovered() ? "xmark.circle.fill" : "circle.fill", box, red);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -2,7 +2,7 @@
 
 #include "app/ui/HoverButton.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 // The quit button's face: a red dot that shows a cross while the pointer is over it.
 class CloseButton : public HoverButton {
@@ -16,4 +16,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -6,7 +6,7 @@
 
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 std::string joined(const std::string& basePath, const std::string& fileName) {
@@ -43,4 +43,4 @@ ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard) {
                           "access.log", "error.log", pasteboard);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -8,7 +8,7 @@
 
 class QClipboard;
 
-namespace vorla {
+namespace vorla::app {
 
 class Row;
 
@@ -33,4 +33,4 @@ private:
 // The paths pane with the extension's own folder and file names.
 ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard);
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 ContentView::ContentView(ExtensionManager& manager, const BundleInfo& bundle, QWidget* parent)
     : QWidget(parent), title_(new TitleView(this)), menu_(new MenuView(manager, bundle, this)) {
@@ -16,4 +16,4 @@ ContentView::ContentView(ExtensionManager& manager, const BundleInfo& bundle, QW
     column->addWidget(menu_, 1);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 class MenuView;
 class TitleView;
@@ -23,4 +23,4 @@ private:
     MenuView* menu_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

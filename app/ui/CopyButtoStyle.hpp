@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QString>
 
-namespace vorla {
+namespace vorla::app {
 
 // The look of the copy buttons, the same in light and dark appearance: an upper-case grey
 // label on a lighter grey capsule that darkens while pressed.
@@ -19,4 +19,4 @@ struct CopyButtoStyle {
     static QColor background(bool pressed) { return grey(pressed ? 0.8 : 0.9); }
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 constexpr int panePadding = 15;
@@ -58,4 +58,4 @@ void CustomTabView::showPane(std::int64_t index) {
     pane_->show();
 }
 
-} // namespace vorla
+} // namespace vorla::app

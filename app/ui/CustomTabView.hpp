@@ -11,7 +11,7 @@
 
 class QVBoxLayout;
 
-namespace vorla {
+namespace vorla::app {
 
 class TabButtonView;
 
@@ -44,4 +44,4 @@ private:
     QWidget* pane_ = nullptr;
 };
 
-} // namespace vorla
+} // namespace vorla::app

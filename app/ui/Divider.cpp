@@ -2,7 +2,7 @@
 
 #include <QFrame>
 
-namespace vorla {
+namespace vorla::app {
 
 QWidget* makeDivider(QWidget* parent) {
     auto* divider = new QFrame(parent);
@@ -13,4 +13,4 @@ QWidget* makeDivider(QWidget* parent) {
     return divider;
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -2,9 +2,9 @@
 
 class QWidget;
 
-namespace vorla {
+namespace vorla::app {
 
 // A thin horizontal line between two parts of a stack.
 QWidget* makeDivider(QWidget* parent);
 
-} // namespace vorla
+} // namespace vorla::app

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -68,4 +68,4 @@ void EventListener::stop() {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -8,7 +8,7 @@
 
 class QMouseEvent;
 
-namespace vorla {
+namespace vorla::app {
 
 // Watches for mouse-down events that happen outside the app's windows, the way a global event
 // monitor does. The desktop gives an application no clicks of other applications, except to
@@ -45,4 +45,4 @@ private:
     Handler handler_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

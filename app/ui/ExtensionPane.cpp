@@ -12,7 +12,7 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -137,4 +137,4 @@ void ExtensionPane::paintEvent(QPaintEvent*) {
     painter.drawText(textBox, Qt::AlignCenter | Qt::TextSingleLine, status);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -11,7 +11,7 @@
 
 class QLabel;
 
-namespace vorla {
+namespace vorla::app {
 
 class ExtensionToggle;
 
@@ -50,4 +50,4 @@ private:
     QLabel* confirmationHint_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 using Style = ExtensionToggleStyle;
@@ -107,4 +107,4 @@ void ExtensionToggle::paintTrack(QPainter& painter) const {
     painter.restore();
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -6,7 +6,7 @@
 
 class QPropertyAnimation;
 
-namespace vorla {
+namespace vorla::app {
 
 // The extension pane's large switch: a caption, then a blue or grey track with a white knob.
 // A click on the track asks for the other position (clicked()); the owner decides and calls
@@ -46,4 +46,4 @@ private:
     QPropertyAnimation* knobAnimation_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

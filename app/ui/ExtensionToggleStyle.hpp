@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-namespace vorla {
+namespace vorla::app {
 
 // How the extension switch looks: the caption for each position and the duration of the
 // knob's linear movement.
@@ -21,4 +21,4 @@ struct ExtensionToggleStyle {
     static constexpr int captionSpacing = 10;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -1,6 +1,6 @@
 #include "app/ui/HoverButton.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 void HoverButton::enterEvent(QEnterEvent* event) {
     setPointerInside(true);
@@ -17,4 +17,4 @@ void HoverButton::setPointerInside(bool inside) {
     update();
 }
 
-} // namespace vorla
+} // namespace vorla::app

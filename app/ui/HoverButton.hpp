@@ -2,7 +2,7 @@
 
 #include <QAbstractButton>
 
-namespace vorla {
+namespace vorla::app {
 
 // A button that keeps whether the pointer is over it, and repaints when that changes.
 class HoverButton : public QAbstractButton {
@@ -21,4 +21,4 @@ private:
     bool pointerInside_ = false;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 
 #include <QPainter>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 constexpr int symbolSize = 14;
@@ -48,4 +48,4 @@ BugReport::BugReport(std::optional<std::string> githubURL, QWidget* parent)
 MailToButton::MailToButton(const std::optional<std::string>& emailAddress, QWidget* parent)
     : LinkButton("mail.fill", localized("Say hi"), mailToAddress(emailAddress), parent) {}
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace vorla {
+namespace vorla::app {
 
 // A plain button of the popover's bottom row: a symbol and a caption, which opens an address
 // with the desktop's handler when clicked. Without an address it does nothing.
@@ -38,4 +38,4 @@ public:
                           QWidget* parent = nullptr);
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -61,4 +61,4 @@ void openAddress(const std::optional<std::string>& address) {
     QDesktopServices::openUrl(url);
 }
 
-} // namespace vorla
+} // namespace vorla::app

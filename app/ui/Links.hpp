@@ -5,7 +5,7 @@
 #include <string_view>
 
 // The outside addresses of the popover and how they are opened.
-namespace vorla {
+namespace vorla::app {
 
 // The product web site of the About pane's two buttons.
 inline constexpr std::string_view productSite = "https://vorla.example";
@@ -23,4 +23,4 @@ std::optional<std::string> mailToAddress(const std::optional<std::string>& email
 // not parse as a URL; whether the handler succeeds is not reported to the user.
 void openAddress(const std::optional<std::string>& address);
 
-} // namespace vorla
+} // namespace vorla::app

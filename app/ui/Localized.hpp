@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QString>
 
-namespace vorla {
+namespace vorla::app {
 
 // A fixed user-visible text. The key is the English text, so it shows as it is until a
 // translation is installed.
@@ -11,4 +11,4 @@ inline QString localized(const char* key) {
     return QCoreApplication::translate("vorla", key);
 }
 
-} // namespace vorla
+} // namespace vorla::app

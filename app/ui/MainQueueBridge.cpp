@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-namespace vorla {
+namespace vorla::app {
 
 struct MainQueueBridge::Target {
     std::mutex mutex;
@@ -35,4 +35,4 @@ MainQueueBridge::~MainQueueBridge() {
     target_->application = nullptr;
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -4,7 +4,7 @@
 
 class QCoreApplication;
 
-namespace vorla {
+namespace vorla::app {
 
 // Runs the dispatch main queue inside Qt's event loop: whenever work is added to the main
 // queue, from any thread, a call of runMainQueueItems() is posted to the application object.
@@ -21,4 +21,4 @@ private:
     std::shared_ptr<Target> target_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

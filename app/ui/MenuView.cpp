@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 MenuView::MenuView(ExtensionManager& manager, const BundleInfo& bundle, QWidget* parent)
     : QWidget(parent), tabContent_(new TabContentView(manager, bundle, this)),
@@ -27,4 +27,4 @@ MenuView::MenuView(ExtensionManager& manager, const BundleInfo& bundle, QWidget*
     column->addLayout(links);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 class BugReport;
 class MailToButton;
@@ -26,4 +26,4 @@ private:
     BugReport* bugReport_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 constexpr int anchorGap = 4;
@@ -104,4 +104,4 @@ QPoint popoverPosition(const QRect& anchor, const QSize& size, const QRect& scre
         std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()))};
 }
 
-} // namespace vorla
+} // namespace vorla::app

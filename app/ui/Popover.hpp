@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 // The window that drops from the status item: frameless content of 400 x 320 in a one-pixel
 // border and a soft shadow, closed by a click elsewhere or by Escape. Showing it makes the app
@@ -41,4 +41,4 @@ private:
 // anchor and kept on the screen. Without an anchor, near the screen's top right corner.
 QPoint popoverPosition(const QRect& anchor, const QSize& size, const QRect& screen);
 
-} // namespace vorla
+} // namespace vorla::app

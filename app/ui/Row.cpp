@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 constexpr int rowHeight = 28;
@@ -48,4 +48,4 @@ void Row::applyAppearance() {
     caption_->setPalette(palette);
 }
 
-} // namespace vorla
+} // namespace vorla::app

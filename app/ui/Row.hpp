@@ -7,7 +7,7 @@
 class QClipboard;
 class QLabel;
 
-namespace vorla {
+namespace vorla::app {
 
 class ButtonComponent;
 
@@ -30,4 +30,4 @@ private:
     ButtonComponent* button_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -4,7 +4,7 @@
 
 #include <QSystemTrayIcon>
 
-namespace vorla {
+namespace vorla::app {
 
 StatusBarController::StatusBarController(std::unique_ptr<QSystemTrayIcon> statusItem,
                                          Popover& popover)
@@ -49,4 +49,4 @@ void StatusBarController::setEventMonitor(std::unique_ptr<EventListener> monitor
     eventMonitor_ = std::move(monitor);
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 class QMouseEvent;
 class QSystemTrayIcon;
 
-namespace vorla {
+namespace vorla::app {
 
 class Popover;
 
@@ -38,4 +38,4 @@ private:
     std::unique_ptr<EventListener> eventMonitor_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 // The label is a 50 x 35 stack with 4 points of padding around it.
@@ -68,4 +68,4 @@ void TabButton::paintEvent(QPaintEvent*) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -5,7 +5,7 @@
 #include "app/ui/TabButtonStyle.hpp"
 #include "app/ui/TabData.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 // One tab of the tab bar: its symbol over its caption; a click selects it.
 class TabButton : public HoverButton {
@@ -25,4 +25,4 @@ private:
     Observable<std::int64_t> selectedIndex_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

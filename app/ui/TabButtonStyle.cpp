@@ -1,6 +1,6 @@
 #include "app/ui/TabButtonStyle.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 QColor TabButtonStyle::foreground(const QColor& primaryText) const {
     return isSelected() ? systemBlue() : primaryText;
@@ -13,4 +13,4 @@ std::optional<QColor> TabButtonStyle::outline() const {
     return colorScheme == ColorScheme::dark ? systemGrey() : grey(0.1);
 }
 
-} // namespace vorla
+} // namespace vorla::app

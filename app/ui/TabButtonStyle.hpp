@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace vorla {
+namespace vorla::app {
 
 // The look of one tab: blue while selected, outlined while selected or under the pointer.
 // Pressing a tab changes nothing of its look.
@@ -26,4 +26,4 @@ struct TabButtonStyle {
     std::optional<QColor> outline() const;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -6,7 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 // The spacing a stack puts between its views when none is given.
@@ -33,4 +33,4 @@ TabButtonView::TabButtonView(const std::vector<TabData>& tabbarItems,
     column->addWidget(makeDivider(this));
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace vorla {
+namespace vorla::app {
 
 class TabButton;
 
@@ -23,4 +23,4 @@ private:
     std::vector<TabButton*> buttons_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -11,7 +11,7 @@
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
-namespace vorla {
+namespace vorla::app {
 
 TabContentView::TabContentView(ExtensionManager& manager, BundleInfo bundle, QWidget* parent)
     : QWidget(parent), manager_(manager), bundle_(std::move(bundle)) {
@@ -70,4 +70,4 @@ TabPane TabContentView::content(std::int64_t index) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::app

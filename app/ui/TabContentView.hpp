@@ -11,7 +11,7 @@
 
 #include <string>
 
-namespace vorla {
+namespace vorla::app {
 
 class ExtensionPane;
 
@@ -42,4 +42,4 @@ private:
     CustomTabView* tabView_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

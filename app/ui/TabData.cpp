@@ -1,6 +1,6 @@
 #include "app/ui/TabData.hpp"
 
-namespace vorla {
+namespace vorla::app {
 
 std::vector<TabData> popoverTabs() {
     return {
@@ -10,4 +10,4 @@ std::vector<TabData> popoverTabs() {
     };
 }
 
-} // namespace vorla
+} // namespace vorla::app

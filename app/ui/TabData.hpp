@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vorla {
+namespace vorla::app {
 
 // One tab of the tab bar: its position (and selection value), symbol and caption.
 struct TabData {
@@ -16,4 +16,4 @@ struct TabData {
 // Extension, Paths and About, in this order.
 std::vector<TabData> popoverTabs();
 
-} // namespace vorla
+} // namespace vorla::app

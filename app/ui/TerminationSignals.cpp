@@ -4,7 +4,7 @@
 
 #include <QSocketNotifier>
 
-namespace vorla {
+namespace vorla::app {
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal) {
     const int descriptor = dispatch::watchStopRequests();
@@ -23,4 +23,4 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal) {
 
 TerminationSignals::~TerminationSignals() = default;
 
-} // namespace vorla
+} // namespace vorla::app

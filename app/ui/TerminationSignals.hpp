@@ -5,7 +5,7 @@
 
 class QSocketNotifier;
 
-namespace vorla {
+namespace vorla::app {
 
 // Turns SIGTERM and SIGINT into a call inside the event loop, so the app ends the way its quit
 // button ends it. The signals ask the dispatch main loop's stop, whose wake descriptor the
@@ -21,4 +21,4 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

@@ -9,7 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-namespace vorla {
+namespace vorla::app {
 
 TitleView::TitleView(QWidget* parent) : QWidget(parent), quitButton_(new CloseButton(this)) {
     quitButton_->setAccessibleName(localized("Quit UI"));
@@ -25,4 +25,4 @@ TitleView::TitleView(QWidget* parent) : QWidget(parent), quitButton_(new CloseBu
     row->addWidget(title, 0, Qt::AlignVCenter);
 }
 
-} // namespace vorla
+} // namespace vorla::app

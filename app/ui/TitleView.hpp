@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace vorla {
+namespace vorla::app {
 
 class CloseButton;
 
@@ -17,4 +17,4 @@ private:
     CloseButton* quitButton_;
 };
 
-} // namespace vorla
+} // namespace vorla::app

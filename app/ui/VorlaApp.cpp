@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <iostream>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -54,4 +54,4 @@ int runVorlaApp(int argc, char* argv[]) {
     return QApplication::exec();
 }
 
-} // namespace vorla
+} // namespace vorla::app

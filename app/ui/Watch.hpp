@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace vorla {
+namespace vorla::app {
 
 // Redraws a widget when an observed value changes. The value may outlive the widget (a
 // binding to it can be held elsewhere), so the change handler checks that the widget still
@@ -24,4 +24,4 @@ void watch(
     });
 }
 
-} // namespace vorla
+} // namespace vorla::app

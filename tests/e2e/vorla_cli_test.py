@@ -202,7 +202,9 @@ class VorlaCommandLineTest(harness.RootTestCase):
                                       stdout=subprocess.PIPE) for _ in range(2)]
             answers = sorted(load.communicate(timeout=60)[0] for load in loads)
             self.assertEqual(answers, ["vorla is already loaded\n", "vorla was successfully loaded\n"])
-            self.assertEqual(processes_of(self.extension), [self.registry()[0]["pid"]])
+            pid = self.registry()[0]["pid"]
+            self.assertEqual(program_name(pid), self.extension)
+            self.assertEqual(processes_of(self.extension), [pid])
             self.assertTranscript(self.vorla_run("unload"), "vorla was successfully unloaded\n", 0)
             self.assertEqual(processes_of(self.extension), [])
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <map>
 
-namespace vorla {
+namespace vorla::app {
 
 namespace {
 
@@ -169,4 +169,4 @@ QIcon menuBarImage() {
     return icon;
 }
 
-} // namespace vorla
+} // namespace vorla::app

@@ -14,7 +14,7 @@
 
 #include <fstream>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 // Stands in for the desktop's URL handler, so nothing is opened for real.
@@ -122,6 +122,6 @@ TEST(BugReport, OpensOnlyAnAddressThatParses) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app
 
 #include "AboutPaneTests.moc"

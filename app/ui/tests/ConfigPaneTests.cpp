@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 TEST(ConfigPane, EachRowCopiesItsEscapedPathAsTheOnlyPlainText) {
@@ -58,4 +58,4 @@ TEST(ConfigPane, CopyButtonLooksTheSameInBothAppearances) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app

@@ -14,7 +14,7 @@
 
 #include <fstream>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 class ContentViewTest : public testing::Test {
@@ -63,4 +63,4 @@ TEST_F(ContentViewTest, LinkButtonsTakeTheirAddressesFromTheBundle) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app

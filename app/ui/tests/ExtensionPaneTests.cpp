@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 using Kind = system_extensions::Request::Kind;
@@ -155,9 +155,9 @@ TEST(Popover, EveryOpeningMakesTheAppActiveAndAsksForTheProperties) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 TEST(Popover, StandsOutWithABorderAndAShadowAroundItsContent) {
@@ -196,4 +196,4 @@ TEST(Popover, AClickElsewhereClosesItAndReachesWhatWasClicked) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app

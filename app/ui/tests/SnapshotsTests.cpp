@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 // Draws the popover's tabs into PNG files of the build folder, for a reviewer to look at.
@@ -79,4 +79,4 @@ TEST_F(Snapshots, Symbols) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app

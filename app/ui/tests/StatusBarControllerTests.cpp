@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 void press(QWidget& receiver, QPoint globalPosition, Qt::MouseButton button) {
@@ -174,4 +174,4 @@ TEST(Popover, PositionFollowsTheStatusItemAndStaysOnScreen) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app

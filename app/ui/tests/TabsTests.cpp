@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::app {
 namespace {
 
 TEST(TabButtonStyle, SelectedTabIsBlueAndOutlinedHoveredTabOutlinedOnly) {
@@ -102,4 +102,4 @@ TEST_F(TabContent, TheSelectionIsKeptWhileThePopoverLives) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::app
