@@ -50,13 +50,7 @@ std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
     case type::json:
         break;
     }
-    std::string line = encoder().encode(records::execRecord(message, recordContext()));
-    // The encoder only writes UTF-8, but a line that is not would corrupt the log for every
-    // reader, so it is checked rather than trusted.
-    if (!records::isValidUTF8(line)) {
-        return std::nullopt;
-    }
-    return line;
+    return records::execRecord(message, recordContext());
 }
 
 std::string Formatter::formatAccess(const es_message_t& message) {

@@ -74,8 +74,8 @@ public:
     // The one JSON encoder of the extension (sorted keys, compact), made on first use.
     const foundation::JSONEncoder& encoder();
 
-    // The audit-log line of an execution message in the configured format; nothing when a
-    // "json" record is not valid UTF-8. Throws the encoder's error.
+    // The audit-log line of an execution message in the configured format. Every format
+    // always yields a line; the optional is the shape the line writer takes.
     std::optional<std::string> formatExec(const es_message_t& message);
 
     // The access-log line of any other subscribed event, always JSON. Throws FormatErr for a

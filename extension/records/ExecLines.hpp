@@ -10,8 +10,9 @@
 
 namespace vorla::records {
 
-// The execution record of the "json" audit format: {"log": {...}, "timestamp": start time}.
-nlohmann::json execRecord(const es_message_t& message, const RecordContext& context);
+// The line of the "json" audit format, {"log": {...}, "timestamp": start time}, written
+// straight in its sorted key order; valid UTF-8 whatever the message holds.
+std::string execRecord(const es_message_t& message, const RecordContext& context);
 
 // The EXECVE and SYSCALL records of the Linux audit system for an execution, joined by one
 // line feed. Values that are not plain printable ASCII are written as upper-case hex of their

@@ -1,5 +1,6 @@
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/ExecValues.hpp"
+#include "extension/records/JSONLine.hpp"
 #include "extension/records/ProcessRecords.hpp"
 #include "extension/records/RecordContext.hpp"
 #include "extension/records/RecordText.hpp"
@@ -8,52 +9,69 @@ namespace vorla::records {
 
 namespace {
 
-nlohmann::json textArray(std::vector<std::string> items) {
-    nlohmann::json array = nlohmann::json::array();
-    array.get_ref<nlohmann::json::array_t&>().reserve(items.size());
-    for (std::string& item : items) {
-        array.push_back(validUTF8(std::move(item)));
+// Room for a typical record in one allocation: three tokens, a command, a dozen arguments.
+constexpr std::size_t typicalRecordSize = 1024;
+
+void writeTexts(JSONLine& line, const std::vector<std::string>& items) {
+    line.beginArray();
+    for (const std::string& item : items) {
+        line.string(item);
     }
-    return array;
+    line.endArray();
 }
 
-void putIfPresent(nlohmann::json& object, const char* key, std::optional<std::string> value) {
-    if (value) {
-        object[key] = std::move(*value);
+std::optional<std::string> pathBytes(const es_file_t* file) {
+    return file ? tokenBytes(file->path) : std::nullopt;
+}
+
+void writeIfPresent(JSONLine& line, std::string_view key, const std::optional<std::string>& bytes) {
+    if (bytes) {
+        line.key(key).string(*bytes);
     }
 }
 
-nlohmann::json tokenObject(const es_process_t* target, audit_token_t es_process_t::*token,
-                           UserNameCache& userNames) {
-    return target ? auditTokenObject(target->*token, userNames) : nlohmann::json(nullptr);
+void writeToken(JSONLine& line, std::string_view key, const es_process_t* target,
+                audit_token_t es_process_t::*token, UserNameCache& userNames) {
+    line.key(key);
+    if (target) {
+        writeAuditToken(line, target->*token, userNames);
+    } else {
+        line.null();
+    }
 }
 
 } // namespace
 
-nlohmann::json execRecord(const es_message_t& message, const RecordContext& context) {
+std::string execRecord(const es_message_t& message, const RecordContext& context) {
     const es_event_exec_t& exec = message.event.exec;
     const es_process_t* target = exec.target;
-    // Filled member by member: an initializer list would first build every pair as an array
-    // and then copy the larger values out of it.
-    nlohmann::json log(nlohmann::json::value_t::object);
-    log.emplace("command", textOrNull(target ? pathText(target->executable) : std::nullopt));
-    log.emplace("arch", architectureName(exec.image_cputype));
-    log.emplace("audit_token", tokenObject(target, &es_process_t::audit_token, context.userNames));
-    log.emplace("parent_audit_token",
-                tokenObject(target, &es_process_t::parent_audit_token, context.userNames));
-    log.emplace("responsible_audit_token",
-                tokenObject(target, &es_process_t::responsible_audit_token, context.userNames));
-    log.emplace("args", textArray(execArguments(exec)));
-    log.emplace("env", textArray(execEnvironment(exec)));
-    log.emplace("tty", target ? ttyText(*target) : "unknown");
-    putIfPresent(log, "exec_path", text(exec.dyld_exec_path));
-    putIfPresent(log, "cwd", pathText(exec.cwd));
-    putIfPresent(log, "script", pathText(exec.script));
+    // The keys in byte order, as the encoder would sort them.
+    JSONLine line(typicalRecordSize);
+    line.beginObject().key("log").beginObject();
+    line.key("arch").string(architectureName(exec.image_cputype));
+    line.key("args");
+    writeTexts(line, execArguments(exec));
+    writeToken(line, "audit_token", target, &es_process_t::audit_token, context.userNames);
+    line.key("command");
+    if (auto command = pathBytes(target ? target->executable : nullptr)) {
+        line.string(*command);
+    } else {
+        line.null();
+    }
+    writeIfPresent(line, "cwd", pathBytes(exec.cwd));
+    line.key("env");
+    writeTexts(line, execEnvironment(exec));
+    writeIfPresent(line, "exec_path", tokenBytes(exec.dyld_exec_path));
+    writeToken(line, "parent_audit_token", target, &es_process_t::parent_audit_token,
+               context.userNames);
+    writeToken(line, "responsible_audit_token", target, &es_process_t::responsible_audit_token,
+               context.userNames);
+    writeIfPresent(line, "script", pathBytes(exec.script));
+    line.key("tty").string(pathBytes(target ? target->tty : nullptr).value_or("unknown"));
+    line.endObject();
     const foundation::Date started = target ? dateOf(target->start_time) : dateOf(message.time);
-    nlohmann::json record(nlohmann::json::value_t::object);
-    record.emplace("log", std::move(log));
-    record.emplace("timestamp", context.dateFormatter.string(started));
-    return record;
+    line.key("timestamp").timestamp(started).endObject();
+    return line.take();
 }
 
 } // namespace vorla::records

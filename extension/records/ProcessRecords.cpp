@@ -1,6 +1,7 @@
 #include "extension/records/ProcessRecords.hpp"
 
 #include "extension/records/RecordText.hpp"
+#include "extension/records/Timestamp.hpp"
 
 namespace vorla::records {
 
@@ -19,6 +20,21 @@ nlohmann::json auditTokenObject(const audit_token_t& token, UserNameCache& userN
     object.emplace("auid", audit_token_to_auid(token));
     object.emplace("pid", audit_token_to_pid(token));
     return object;
+}
+
+void writeAuditToken(JSONLine& line, const audit_token_t& token, UserNameCache& userNames) {
+    const uid_t uid = audit_token_to_ruid(token);
+    const gid_t gid = audit_token_to_rgid(token);
+    line.beginObject();
+    line.key("auid").number(std::uint64_t{audit_token_to_auid(token)});
+    line.key("egid").number(std::uint64_t{audit_token_to_egid(token)});
+    line.key("euid").number(std::uint64_t{audit_token_to_euid(token)});
+    line.key("gid").number(std::uint64_t{gid});
+    line.key("group").string(userNames.groupName(gid));
+    line.key("pid").number(std::int64_t{audit_token_to_pid(token)});
+    line.key("uid").number(std::uint64_t{uid});
+    line.key("username").string(userNames.userName(uid));
+    line.endObject();
 }
 
 nlohmann::json textOrNull(const std::optional<std::string>& text) {
@@ -43,7 +59,7 @@ nlohmann::json processObject(const es_process_t* process, const RecordContext& c
         {"is_platform_binary", process->is_platform_binary},
         {"executable", textOrNull(pathText(process->executable))},
         {"tty", ttyText(*process)},
-        {"timestamp", context.dateFormatter.string(dateOf(process->start_time))},
+        {"timestamp", timestampText(dateOf(process->start_time))},
     };
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/records/JSONLine.hpp"
 #include "extension/records/RecordContext.hpp"
 #include "platform/endpoint_security/ESTypes.h"
 
@@ -10,6 +11,8 @@ namespace vorla::records {
 // {"auid", "egid", "euid", "gid", "group", "pid", "uid", "username"}: the ids of the token
 // with their unsigned values, and the names that the databases give the real ids.
 nlohmann::json auditTokenObject(const audit_token_t& token, UserNameCache& userNames);
+// The same object written straight into a line.
+void writeAuditToken(JSONLine& line, const audit_token_t& token, UserNameCache& userNames);
 
 // The process with its three tokens, session, team, platform flag, executable, tty and start
 // time; null without a process.

@@ -1,5 +1,7 @@
 #include "extension/records/RecordContext.hpp"
 
+#include "extension/records/Timestamp.hpp"
+
 #include <algorithm>
 
 namespace vorla::records {
@@ -23,7 +25,7 @@ foundation::Date dateOf(int64_t seconds, std::chrono::nanoseconds fraction) {
 nlohmann::json accessRecord(const RecordContext& context, std::string_view event,
                             nlohmann::json fields) {
     fields["event"] = event;
-    return {{"log", std::move(fields)}, {"timestamp", context.dateFormatter.string(context.now())}};
+    return {{"log", std::move(fields)}, {"timestamp", timestampText(context.now())}};
 }
 
 foundation::Date dateOf(const struct timeval& time) {

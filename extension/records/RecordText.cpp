@@ -42,14 +42,9 @@ Lead leadOf(unsigned char byte) {
     return {0, 0, 0};
 }
 
-// The end of the sequence that begins with the non-ASCII byte at `start`: past the whole
-// character when it is well-formed, else past its maximal invalid subpart.
-struct Sequence {
-    size_t end;
-    bool wellFormed;
-};
+} // namespace
 
-Sequence sequenceAt(std::string_view bytes, size_t start) {
+UTF8Sequence utf8SequenceAt(std::string_view bytes, size_t start) {
     const Lead lead = leadOf(static_cast<unsigned char>(bytes[start]));
     size_t end = start + 1;
     for (int k = 0; k < lead.continuations; ++k, ++end) {
@@ -66,8 +61,6 @@ Sequence sequenceAt(std::string_view bytes, size_t start) {
     return {end, lead.continuations > 0};
 }
 
-} // namespace
-
 bool isValidUTF8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
@@ -75,7 +68,7 @@ bool isValidUTF8(std::string_view bytes) {
             ++i;
             continue;
         }
-        const Sequence sequence = sequenceAt(bytes, i);
+        const UTF8Sequence sequence = utf8SequenceAt(bytes, i);
         if (!sequence.wellFormed) {
             return false;
         }
@@ -93,7 +86,7 @@ std::string validUTF8(std::string_view bytes) {
             result += bytes[i++];
             continue;
         }
-        const Sequence sequence = sequenceAt(bytes, i);
+        const UTF8Sequence sequence = utf8SequenceAt(bytes, i);
         if (sequence.wellFormed) {
             result.append(bytes.substr(i, sequence.end - i));
         } else {

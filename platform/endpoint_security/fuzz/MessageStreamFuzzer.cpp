@@ -5,6 +5,7 @@
 #include "extension/SharedDateFormatter.hpp"
 #include "extension/records/AccessRecords.hpp"
 #include "extension/records/ExecLines.hpp"
+#include "extension/records/JSONLine.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
 
@@ -27,11 +28,14 @@ void require(bool condition) {
     }
 }
 
+void checkJSONLine(const std::string& line) {
+    require(line.find_first_of("\r\n") == std::string::npos);
+    require(nlohmann::json::accept(line));
+}
+
 void checkJSONLine(const nlohmann::json& record) {
     try {
-        const std::string line = foundation::JSONEncoder().encode(record);
-        require(line.find_first_of("\r\n") == std::string::npos);
-        require(nlohmann::json::accept(line));
+        checkJSONLine(foundation::JSONEncoder().encode(record));
     } catch (const foundation::JSONEncoder::EncodingError&) {
         // A record that writes nothing is refused, as it should be.
     }
@@ -67,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t end = input.find('\n');
         const std::string_view line = input.substr(0, end);
         input = end == std::string_view::npos ? std::string_view() : input.substr(end + 1);
+        // The record writer escapes any bytes exactly as the general encoder does.
+        require(records::JSONLine(0).string(line).take() ==
+                foundation::JSONEncoder().encode(nlohmann::json(std::string(line))));
         auto decoded = decoder.decode(line);
         if (decoded.message) {
             handle(decoded.message->message());
