@@ -2,10 +2,9 @@
 
 #include "extension/Logger.hpp"
 #include "extension/client.hpp"
-#include "extension/records/AccessRecords.hpp"
+#include "extension/records/AccessEvents.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/RecordText.hpp"
-#include "platform/foundation/OperatingSystem.hpp"
 
 #include <utility>
 
@@ -25,10 +24,10 @@ Formatter::FormatErr Formatter::FormatErr::unknownEventType(es_event_type_t even
 }
 
 Formatter::Formatter(type outputFormat, std::string customLogFormat,
-                     std::shared_ptr<const foundation::DateFormatter> dateFormatter)
+                     std::shared_ptr<const foundation::DateFormatter> dateFormatter,
+                     bool suAndSudoExist)
     : outputFormat_(outputFormat), customLogFormat_(std::move(customLogFormat)),
-      dateFormatter_(std::move(dateFormatter)),
-      routesSuAndSudo_(foundation::isOperatingSystemAtLeast(14, 0, 0)) {}
+      dateFormatter_(std::move(dateFormatter)), suAndSudoExist_(suAndSudoExist) {}
 
 const foundation::JSONEncoder& Formatter::encoder() {
     if (!encoder_) {
@@ -54,11 +53,8 @@ std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
 }
 
 std::string Formatter::formatAccess(const es_message_t& message) {
-    const bool suOrSudo = message.event_type == ES_EVENT_TYPE_NOTIFY_SU ||
-                          message.event_type == ES_EVENT_TYPE_NOTIFY_SUDO;
     const std::optional<nlohmann::json> record =
-        suOrSudo && !routesSuAndSudo_ ? std::nullopt
-                                      : records::accessRecordFor(message, recordContext());
+        records::accessRecordFor(message, recordContext(), suAndSudoExist_);
     if (!record) {
         throw FormatErr::unknownEventType(message.event_type);
     }

@@ -64,10 +64,10 @@ public:
         Kind kind_;
     };
 
-    // The date formatter is the extension's shared one: records and custom lines take their
-    // timestamps from it.
+    // The date formatter is the extension's shared one: custom lines take their timestamps
+    // from it. su and sudo events are routed only where they exist (version 14 on).
     Formatter(type outputFormat, std::string customLogFormat,
-              std::shared_ptr<const foundation::DateFormatter> dateFormatter);
+              std::shared_ptr<const foundation::DateFormatter> dateFormatter, bool suAndSudoExist);
 
     type outputFormat() const { return outputFormat_; }
     const std::string& customLogFormat() const { return customLogFormat_; }
@@ -91,8 +91,8 @@ private:
     std::optional<foundation::JSONEncoder> encoder_;
     // Only the handler's thread formats, so the cache needs no lock.
     records::UserNameCache userNames_;
-    // su and sudo events exist from version 14 on; below it they are unknown types.
-    bool routesSuAndSudo_;
+    // Below version 14, su and sudo are unknown types.
+    bool suAndSudoExist_;
 };
 
 // Turns the message into its line and writes it to the audit or the access log, or throws.

@@ -1,6 +1,7 @@
 #include "extension/client.hpp"
 
 #include "extension/ExitStatus.hpp"
+#include "extension/records/AccessEvents.hpp"
 #include "platform/foundation/OperatingSystem.hpp"
 
 #include <cstdlib>
@@ -48,18 +49,10 @@ std::vector<es_event_type_t> subscriptionList(const Config& configuration, bool 
         events.push_back(ES_EVENT_TYPE_NOTIFY_EXEC);
     }
     if (configuration.accessLogger->enabled) {
-        events.insert(
-            events.end(),
-            {ES_EVENT_TYPE_NOTIFY_AUTHENTICATION, ES_EVENT_TYPE_NOTIFY_SCREENSHARING_ATTACH,
-             ES_EVENT_TYPE_NOTIFY_SCREENSHARING_DETACH, ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGIN,
-             ES_EVENT_TYPE_NOTIFY_OPENSSH_LOGOUT, ES_EVENT_TYPE_NOTIFY_LOGIN_LOGIN,
-             ES_EVENT_TYPE_NOTIFY_LOGIN_LOGOUT, ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOCK,
-             ES_EVENT_TYPE_NOTIFY_LW_SESSION_UNLOCK, ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGIN,
-             ES_EVENT_TYPE_NOTIFY_LW_SESSION_LOGOUT, ES_EVENT_TYPE_NOTIFY_MOUNT,
-             ES_EVENT_TYPE_NOTIFY_UNMOUNT, ES_EVENT_TYPE_NOTIFY_KEXTLOAD,
-             ES_EVENT_TYPE_NOTIFY_KEXTUNLOAD});
-        if (suAndSudoExist) {
-            events.insert(events.end(), {ES_EVENT_TYPE_NOTIFY_SU, ES_EVENT_TYPE_NOTIFY_SUDO});
+        for (const records::AccessEvent& event : records::accessEvents()) {
+            if (suAndSudoExist || !event.needsVersion14) {
+                events.push_back(event.type);
+            }
         }
     }
     return events;
@@ -97,10 +90,12 @@ ESClient::ESClient(std::shared_ptr<const Config> configuration,
                    std::shared_ptr<const foundation::DateFormatter> dateFormat,
                    const NewClient& newClient) {
     const AuditLogger& audit = *configuration->auditLogger;
-    state_ = std::make_shared<HandlerState>(
-        HandlerState{std::move(configuration), std::move(logger),
-                     Formatter(audit.outputFormat, audit.customLogFormat, std::move(dateFormat)),
-                     DroppedMessageCount()});
+    // Asked once: subscription and routing must agree on it.
+    const bool suAndSudoExist = foundation::isOperatingSystemAtLeast(14, 0, 0);
+    state_ = std::make_shared<HandlerState>(HandlerState{
+        std::move(configuration), std::move(logger),
+        Formatter(audit.outputFormat, audit.customLogFormat, std::move(dateFormat), suAndSudoExist),
+        DroppedMessageCount(), suAndSudoExist});
     const es_new_client_result_t result =
         newClient(&client_, [state = state_](es_client_t*, const es_message_t* message) {
             state->handle(*message);
@@ -123,7 +118,7 @@ ESClient::~ESClient() {
 void ESClient::run() const {
     const Config& configuration = *state_->configuration;
     const std::vector<es_event_type_t> events =
-        subscriptionList(configuration, foundation::isOperatingSystemAtLeast(14, 0, 0));
+        subscriptionList(configuration, state_->suAndSudoExist);
     if (!client_) {
         return;
     }

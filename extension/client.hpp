@@ -71,6 +71,7 @@ private:
         std::shared_ptr<const Logger> logger;
         Formatter formatter;
         DroppedMessageCount droppedMessageCount;
+        bool suAndSudoExist;
 
         void handle(const es_message_t& message);
     };

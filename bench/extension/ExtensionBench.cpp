@@ -80,7 +80,7 @@ endpoint_security::DecodedMessage decode(const std::string& json) {
 }
 
 std::string execLine() {
-    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter());
+    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter(), true);
     return *formatter.formatExec(decode(execJSON(1)).message());
 }
 
@@ -121,7 +121,7 @@ BENCHMARK(BM_DecodeExec);
 void formatExec(benchmark::State& state, Formatter::type format) {
     const auto message = decode(execJSON(1));
     Formatter formatter(format, "${timestamp} ${username} ${group} ${command} ${args}",
-                        makeSharedDateFormatter());
+                        makeSharedDateFormatter(), true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(formatter.formatExec(message.message()));
     }
@@ -132,7 +132,7 @@ BENCHMARK_CAPTURE(formatExec, custom, Formatter::type::custom);
 
 void BM_FormatAccess(benchmark::State& state) {
     const auto message = decode(accessJSON);
-    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter());
+    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter(), true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(formatter.formatAccess(message.message()));
     }

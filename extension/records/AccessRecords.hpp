@@ -4,7 +4,6 @@
 #include "platform/endpoint_security/ESMessage.h"
 
 #include <nlohmann/json.hpp>
-#include <optional>
 
 namespace vorla::records {
 
@@ -46,11 +45,5 @@ nlohmann::json authenticationRecord(const es_event_authentication_t& event,
 nlohmann::json sudoRecord(const es_event_sudo_t& event, const RecordContext& context);
 nlohmann::json setmodeRecord(const es_event_setmode_t& event, const RecordContext& context);
 nlohmann::json setownerRecord(const es_event_setowner_t& event, const RecordContext& context);
-
-// The record of a message of a type that the access log writes (17, 18, 22, 23, 111, 114 to
-// 123, 128, 131); nothing for any other type. A payload pointer that is not set reads as a
-// payload of defaults.
-std::optional<nlohmann::json> accessRecordFor(const es_message_t& message,
-                                              const RecordContext& context);
 
 } // namespace vorla::records

@@ -1,3 +1,4 @@
+#include "extension/records/AccessEvents.hpp"
 #include "extension/records/AccessRecords.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/tests/RecordTestSupport.hpp"
@@ -15,7 +16,7 @@ using testing::message;
 // The access-log line of a hand-written message.
 std::string line(const std::string& stream) {
     const auto decoded = message(stream);
-    const auto record = accessRecordFor(decoded.message(), context());
+    const auto record = accessRecordFor(decoded.message(), context(), true);
     if (!record) {
         ADD_FAILURE() << "no record for " << stream;
         return {};
@@ -182,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AccessRecords, AnUnknownAuthenticationWritesNothingAndTheEncoderRefusesIt) {
     const auto decoded = message(R"({"event_type":111,"event":{"type":7,"success":true}})");
-    const auto record = accessRecordFor(decoded.message(), context());
+    const auto record = accessRecordFor(decoded.message(), context(), true);
     ASSERT_TRUE(record);
     EXPECT_TRUE(record->is_null());
     EXPECT_THROW((void)foundation::JSONEncoder().encode(*record),
@@ -193,12 +194,12 @@ TEST(AccessRecords, MissingPayloadsAndProcessesDoNotCrash) {
     es_message_t bare{};
     for (const es_event_type_t type : {111u, 114u, 118u, 120u, 122u, 128u, 131u, 22u}) {
         bare.event_type = type;
-        const auto record = accessRecordFor(bare, context());
+        const auto record = accessRecordFor(bare, context(), true);
         ASSERT_TRUE(record) << type;
         EXPECT_NO_THROW((void)foundation::JSONEncoder().encode(*record)) << type;
     }
     bare.event_type = 9;
-    EXPECT_FALSE(accessRecordFor(bare, context()));
+    EXPECT_FALSE(accessRecordFor(bare, context(), true));
 }
 
 TEST(AccessRecords, TimestampIsTheMomentOfEncoding) {
@@ -250,7 +251,7 @@ TEST(AccessRecords, EveryMessageOfTheSampleStreamGivesALine) {
         const std::string line = sampleMessage.event_type == ES_EVENT_TYPE_NOTIFY_EXEC
                                      ? execRecord(sampleMessage, context())
                                      : foundation::JSONEncoder().encode(
-                                           accessRecordFor(sampleMessage, context()).value());
+                                           accessRecordFor(sampleMessage, context(), true).value());
         EXPECT_TRUE(nlohmann::json::accept(line));
     }
     const std::set<es_event_type_t> expected = {9,   17,  18,  22,  23,  111, 114, 115, 116,

@@ -3,6 +3,7 @@
 // more line breaks than its format has.
 
 #include "extension/SharedDateFormatter.hpp"
+#include "extension/records/AccessEvents.hpp"
 #include "extension/records/AccessRecords.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/JSONLine.hpp"
@@ -57,7 +58,7 @@ void handle(const es_message_t& message) {
                     "${timestamp} ${username} ${group} ${command} ${args} ${env} ${tty} "
                     "${cwd} ${script} ${exec_path} ${arch} ${ppid}",
                     context)) == 0);
-    } else if (auto record = records::accessRecordFor(message, context)) {
+    } else if (auto record = records::accessRecordFor(message, context, true)) {
         checkJSONLine(*record);
     }
 }
