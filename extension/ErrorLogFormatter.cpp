@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace vorla {
+namespace vorla::extension {
 
 ErrorLogFormatter::ErrorLogFormatter(std::shared_ptr<const foundation::DateFormatter> dateFormat)
     : dateFormat_(std::move(dateFormat)) {}
@@ -17,4 +17,4 @@ std::string ErrorLogFormatter::formatMessage(LogLevel, std::string_view message,
     return line;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

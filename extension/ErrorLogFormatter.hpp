@@ -5,7 +5,7 @@
 
 #include <memory>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The error log's line layout: the moment of the log call, one space, the message. Everything
 // else a sink passes along (level, source location, label, thread) is left out, so the file
@@ -24,4 +24,4 @@ private:
     std::shared_ptr<const foundation::DateFormatter> dateFormat_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

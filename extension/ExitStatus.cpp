@@ -4,7 +4,7 @@
 #include "extension/PathError.hpp"
 #include "extension/config/Config.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 StartupFailure startupFailure(const std::exception_ptr& error) {
     try {
@@ -32,4 +32,4 @@ StartupFailure startupFailure(const std::exception_ptr& error) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

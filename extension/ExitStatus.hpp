@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The exit statuses of a failed start-up. Each cause has its own status so that whoever
 // started the extension can tell the causes apart.
@@ -28,4 +28,4 @@ struct StartupFailure {
 // in a fixed order; an error that none of them matches is an unhandled error.
 StartupFailure startupFailure(const std::exception_ptr& error);
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -8,7 +8,7 @@
 
 #include <utility>
 
-namespace vorla {
+namespace vorla::extension {
 
 Formatter::FormatErr::FormatErr(Kind kind, const std::string& text)
     : std::runtime_error(text), kind_(kind) {}
@@ -73,4 +73,4 @@ void routeEvent(const es_message_t& message, const Logger& logger, Formatter& fo
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 class Logger;
 
@@ -98,4 +98,4 @@ private:
 // Turns the message into its line and writes it to the audit or the access log, or throws.
 void routeEvent(const es_message_t& message, const Logger& logger, Formatter& formatter);
 
-} // namespace vorla
+} // namespace vorla::extension

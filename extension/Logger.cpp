@@ -8,7 +8,7 @@
 #include <exception>
 #include <utility>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -109,4 +109,4 @@ void Logger::writeHeldLines() const {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The extension's logger set: the audit and access logs, written directly on the caller's
 // thread, and the error log, written through a facade on its own queue. Made once at start-up
@@ -76,4 +76,4 @@ private:
     SinkHub error_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -1,6 +1,6 @@
 #include "extension/PathError.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 PathError::PathError(Kind kind, std::string path)
     : std::runtime_error("could not create directory " + path), kind_(kind),
@@ -10,4 +10,4 @@ PathError PathError::createDirectory(std::string path) {
     return PathError(Kind::createDirectory, std::move(path));
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The support folder could not be created. Only the folder's plain path is kept: the file
 // manager's reason is deliberately not reported.
@@ -23,4 +23,4 @@ private:
     std::string path_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -3,7 +3,7 @@
 #include "extension/PathError.hpp"
 #include "platform/environment/Environment.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -38,4 +38,4 @@ void PathManager::ensureDirectories(const foundation::FileManager& fileManager) 
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

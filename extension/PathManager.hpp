@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // Every fixed location and label of the extension. The macOS locations are resolved under
 // VORLA_ROOT, which stands for "/".
@@ -53,4 +53,4 @@ private:
     foundation::URL configurationProfileURL_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

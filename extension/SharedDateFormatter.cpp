@@ -1,6 +1,6 @@
 #include "extension/SharedDateFormatter.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 std::shared_ptr<const foundation::DateFormatter> makeSharedDateFormatter() {
     auto formatter = std::make_shared<foundation::DateFormatter>();
@@ -10,4 +10,4 @@ std::shared_ptr<const foundation::DateFormatter> makeSharedDateFormatter() {
     return formatter;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

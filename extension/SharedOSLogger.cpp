@@ -2,7 +2,7 @@
 
 #include "extension/PathManager.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 const std::shared_ptr<OSLogger>& sharedOSLogger() {
     // Never released: rotation reports may still arrive from other threads while the process
@@ -12,4 +12,4 @@ const std::shared_ptr<OSLogger>& sharedOSLogger() {
     return *logger;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -2,7 +2,7 @@
 
 #include "extension/SharedOSLogger.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 void SystemLogReporter::failure(std::string_view message) const {
     SinkReporter::failure(message);
@@ -14,4 +14,4 @@ void SystemLogReporter::notice(std::string_view message) const {
     sharedOSLogger()->log(LogLevel::info, message);
 }
 
-} // namespace vorla
+} // namespace vorla::extension

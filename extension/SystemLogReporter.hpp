@@ -2,7 +2,7 @@
 
 #include "sinks/SinkReporter.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 // The log sinks' reports as the extension wants them: each is printed as every sink does, and
 // also written to the system log (failures and lost lines at error level, tidying at info),
@@ -13,4 +13,4 @@ public:
     void notice(std::string_view message) const override;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

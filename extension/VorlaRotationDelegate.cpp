@@ -2,7 +2,7 @@
 
 #include "extension/SharedOSLogger.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 void VorlaRotationDelegate::onArchived(const FileRotationLogger&, const foundation::URL&,
                                        const foundation::URL&) {
@@ -25,4 +25,4 @@ void VorlaRotationDelegate::onCompressedArchiveRemoved(const FileRotationLogger&
     sharedOSLogger()->log(LogLevel::info, "obsolate gzip was rotated");
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -2,7 +2,7 @@
 
 #include "sinks/FileRotationLoggerDelegate.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 // Reports every rotation step of the three logs to the system log, so an administrator can
 // tell why a log file started afresh. It keeps no state and may be called from any thread.
@@ -18,4 +18,4 @@ public:
                                     const foundation::URL& gzipFile) override;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -8,7 +8,7 @@
 #include <exception>
 #include <utility>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -161,4 +161,4 @@ void ESClient::HandlerState::handle(const es_message_t& message) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

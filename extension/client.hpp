@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // Counts the messages that the service skipped, from the sequence numbers of messages of
 // version 4 and later (older ones carry none). Owned and called by the handler alone.
@@ -80,4 +80,4 @@ private:
     std::shared_ptr<HandlerState> state_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

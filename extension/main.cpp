@@ -18,6 +18,7 @@
 // nothing below is ever released (releasing announces itself in the system log).
 int main() {
     using namespace vorla;
+    using namespace vorla::extension;
     std::shared_ptr<const Config> config;
     try {
         const PathManager pathManager;

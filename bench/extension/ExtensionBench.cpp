@@ -31,6 +31,7 @@
 namespace {
 
 using namespace vorla;
+using namespace vorla::extension;
 using Clock = std::chrono::steady_clock;
 using bench::scratchFolder;
 

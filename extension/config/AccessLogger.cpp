@@ -6,7 +6,7 @@
 
 #include <limits>
 
-namespace vorla {
+namespace vorla::extension {
 
 AccessLogger::AccessLogger(bool enabled_, std::optional<foundation::URL> logFilePath_,
                            Formatter::type outputFormat_, std::uint8_t maxLogFileCount_,
@@ -75,4 +75,4 @@ std::optional<foundation::URL> logFileURL(std::string_view path) {
     return foundation::URL::fileURL(path);
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 class Defaults;
 
@@ -48,4 +48,4 @@ public:
 // file at all.
 std::optional<foundation::URL> logFileURL(std::string_view path);
 
-} // namespace vorla
+} // namespace vorla::extension

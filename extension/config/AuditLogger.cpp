@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace vorla {
+namespace vorla::extension {
 
 AuditLogger::AuditLogger(bool enabled_, std::optional<foundation::URL> logFilePath_,
                          Formatter::type outputFormat_, std::string customLogFormat_,
@@ -54,4 +54,4 @@ void AuditLogger::validate(const foundation::URL& defaultLogPath,
     AccessLogger::validate(defaultLogPath, allowedFormats, defaults);
 }
 
-} // namespace vorla
+} // namespace vorla::extension

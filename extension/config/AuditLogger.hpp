@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The audit log's section: process executions, in the configured line format. Its muting
 // applies to the whole Endpoint Security client.
@@ -29,4 +29,4 @@ public:
     friend bool operator==(const AuditLogger&, const AuditLogger&) = default;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

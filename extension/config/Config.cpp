@@ -5,7 +5,7 @@
 #include "extension/config/YamlEmitter.hpp"
 #include "extension/config/YamlParser.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 ConfigRaw::ConfigRaw(const YamlKeyedContainer& container) {
     auditLogger->decode(container.nestedContainer("auditLogger"));
@@ -59,4 +59,4 @@ bool operator==(const Config& left, const Config& right) {
            left.compressArchives == right.compressArchives;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 class Defaults;
 
@@ -83,4 +83,4 @@ public:
     friend bool operator==(const Config& left, const Config& right);
 };
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <ctime>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -121,4 +121,4 @@ std::shared_ptr<Config> loadConfig(const PathManager& pathManager,
     return config;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The configuration, from the first source that exists: the managed profile, else
 // "config.yaml", else the built-in defaults, which are then written to "config.yaml" so that
@@ -24,4 +24,4 @@ std::shared_ptr<Config> readExistingConfig(
     const foundation::URL& configURL,
     const foundation::FileManager& fileManager = *foundation::FileManager::defaultManager());
 
-} // namespace vorla
+} // namespace vorla::extension

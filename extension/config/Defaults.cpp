@@ -1,6 +1,6 @@
 #include "extension/config/Defaults.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 Defaults::Defaults(const PathManager& pathManager)
     : auditLogPath(pathManager.auditLogURL()), accessLogPath(pathManager.accessLogURL()) {}
@@ -31,4 +31,4 @@ std::shared_ptr<Config> makeProfileConfig(ProfileValues values) {
     return config;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The built-in values: the configuration written when there is none, and what validation puts
 // in place of a bad value.
@@ -53,4 +53,4 @@ struct ProfileValues {
 
 std::shared_ptr<Config> makeProfileConfig(ProfileValues values);
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -1,6 +1,6 @@
 #include "extension/config/Muting.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 std::string_view MutePath::toString(enum type value) {
     return value == type::literal ? "literal" : "prefix";
@@ -41,4 +41,4 @@ void Muting::encode(YamlNode& mapping) const {
     mapping.add("targets", YamlNode::sequence(std::move(items)));
 }
 
-} // namespace vorla
+} // namespace vorla::extension

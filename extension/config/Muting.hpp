@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // A target path whose events the Endpoint Security service is asked to mute.
 struct MutePath {
@@ -37,4 +37,4 @@ public:
     friend bool operator==(const Muting&, const Muting&) = default;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

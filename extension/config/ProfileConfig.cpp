@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -139,4 +139,4 @@ std::vector<MutePath> mutePathsFromProfile(const std::vector<PropertyListDiction
     return targets;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

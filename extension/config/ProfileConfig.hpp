@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The configuration that a managed profile sets for `domain`. A key that is absent, or whose
 // value has another type or lies outside its field's range, takes its fallback value, which
@@ -20,4 +20,4 @@ std::shared_ptr<Config> readProfileConfig(std::string_view domain);
 std::vector<MutePath>
 mutePathsFromProfile(const std::vector<preferences::PropertyListDictionary>& list);
 
-} // namespace vorla
+} // namespace vorla::extension

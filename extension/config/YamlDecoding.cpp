@@ -3,7 +3,7 @@
 #include "extension/config/YamlParser.hpp"
 #include "extension/config/YamlScalar.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -108,4 +108,4 @@ std::uint64_t YamlKeyedContainer::decodeUnsigned(std::string_view key,
     return number->magnitude;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 // A mapping of a parsed document, read key by key. Every key asked for must be there, once,
 // with a value of the type asked for; otherwise YamlError names the key's path and the fault.
@@ -38,4 +38,4 @@ private:
     std::string codingPath_;
 };
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <yaml.h>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -121,4 +121,4 @@ std::string emitYaml(const YamlNode& root) {
     return std::move(emitter.output);
 }
 
-} // namespace vorla
+} // namespace vorla::extension

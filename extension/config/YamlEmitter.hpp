@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace vorla {
+namespace vorla::extension {
 
 // A value that YAML cannot hold (text that is not UTF-8), with the path of the key that holds it.
 class YamlEncodingError : public std::runtime_error {
@@ -27,4 +27,4 @@ private:
 // std::runtime_error when the emitter fails otherwise.
 std::string emitYaml(const YamlNode& root);
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -1,6 +1,6 @@
 #include "extension/config/YamlNode.hpp"
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -42,4 +42,4 @@ void YamlNode::add(std::string_view key, YamlNodePtr value) {
     entries.emplace_back(string(std::string(key)), std::move(value));
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace vorla {
+namespace vorla::extension {
 
 struct YamlNode;
 using YamlNodePtr = std::shared_ptr<const YamlNode>;
@@ -36,4 +36,4 @@ struct YamlNode {
     void add(std::string_view key, YamlNodePtr value);
 };
 
-} // namespace vorla
+} // namespace vorla::extension

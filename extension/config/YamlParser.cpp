@@ -3,7 +3,7 @@
 #include <map>
 #include <yaml.h>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -172,4 +172,4 @@ YamlNodePtr parseYaml(std::string_view input) {
     }
 }
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 // A YAML text that cannot be turned into the configuration; what() says why and where.
 class YamlError : public std::runtime_error {
@@ -18,4 +18,4 @@ public:
 // text that holds no document or more than one.
 YamlNodePtr parseYaml(std::string_view text);
 
-} // namespace vorla
+} // namespace vorla::extension

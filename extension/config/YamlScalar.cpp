@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 namespace {
 
@@ -136,4 +136,4 @@ bool needsQuotes(std::string_view text) {
     return std::string_view("0123456789+-.").find(text.front()) != std::string_view::npos;
 }
 
-} // namespace vorla
+} // namespace vorla::extension

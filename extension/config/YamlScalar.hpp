@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-namespace vorla {
+namespace vorla::extension {
 
 // The YAML 1.1 rules for plain scalars that the configuration needs.
 
@@ -31,4 +31,4 @@ std::optional<YamlInteger> yamlInteger(std::string_view text);
 // It errs on the side of caution: quoting a string that needed none is harmless.
 bool needsQuotes(std::string_view text);
 
-} // namespace vorla
+} // namespace vorla::extension

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using sandbox::message;
@@ -169,4 +169,4 @@ TEST_F(ESClientTest, HandlerDropsWhatCannotBeFormattedWithOneErrorLine) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 TEST(ExitStatus, EachStartUpErrorHasItsMessageAndStatus) {
@@ -47,4 +47,4 @@ TEST(ExitStatus, FileErrorsCompareByCaseAndPayload) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorla::sandbox {
+namespace vorla::extension::sandbox {
 
 // A temporary VORLA_ROOT with a system-log mirror, shared by one test program. It is made at
 // first use, which must come before any stand-in reads its environment, and removed when the
@@ -137,4 +137,4 @@ inline std::string execJSON(std::string_view args, std::string_view extra = "") 
            std::string(args) + "}}";
 }
 
-} // namespace vorla::sandbox
+} // namespace vorla::extension::sandbox

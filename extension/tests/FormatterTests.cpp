@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using sandbox::message;
@@ -131,4 +131,4 @@ TEST(RouteEventTest, ExecutionsGoToTheAuditLogAndEverythingElseToTheAccessLog) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using namespace std::chrono_literals;
@@ -138,4 +138,4 @@ TEST_F(LoggerTest, RotationStepsReachTheSystemLogInOrder) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using testing::TestRoot;
@@ -64,4 +64,4 @@ TEST(PathManager, AFileInPlaceOfTheFolderGivesItsPlainPath) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 // The machine's zone and language must not show in the text.
@@ -49,4 +49,4 @@ TEST(SharedDateFormatter, WritesEveryFourDigitYearAndHoldsTimesBeyondAtItsEnds) 
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

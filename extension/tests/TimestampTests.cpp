@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using namespace std::chrono;
@@ -41,4 +41,4 @@ TEST(Timestamp, WritesWhatTheSharedFormatterWrites) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

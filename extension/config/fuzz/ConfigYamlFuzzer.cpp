@@ -11,14 +11,14 @@
 // the same text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    std::shared_ptr<vorla::Config> config;
+    std::shared_ptr<vorla::extension::Config> config;
     try {
-        config = vorla::Config::fromYaml(input);
-    } catch (const vorla::YamlError&) {
+        config = vorla::extension::Config::fromYaml(input);
+    } catch (const vorla::extension::YamlError&) {
         return 0;
     }
     const std::string text = config->toYaml();
-    if (vorla::Config::fromYaml(text)->toYaml() != text) {
+    if (vorla::extension::Config::fromYaml(text)->toYaml() != text) {
         std::abort();
     }
     return 0;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 namespace fs = std::filesystem;
@@ -155,4 +155,4 @@ TEST_F(ConfigLoader, TheProfileWinsAndTheYamlFileIsNotTouched) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using testing::TestRoot;
@@ -239,4 +239,4 @@ TEST(ConfigYaml, TextThatIsNotUtf8CannotBeEncoded) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using preferences::PropertyListDictionary;
@@ -169,4 +169,4 @@ TEST_F(ProfileConfig, MutePathsKeepTheirOrderAndSkipUnusableEntries) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

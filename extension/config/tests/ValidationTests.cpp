@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 using testing::TestRoot;
@@ -96,4 +96,4 @@ TEST_F(Validation, InvertedMutingNeedsTargets) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

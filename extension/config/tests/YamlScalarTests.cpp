@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorla {
+namespace vorla::extension {
 namespace {
 
 TEST(YamlScalar, BooleansInEveryYaml11Spelling) {
@@ -89,4 +89,4 @@ TEST(YamlScalar, QuotesWhatAnotherReaderCouldTakeForAnotherType) {
 }
 
 } // namespace
-} // namespace vorla
+} // namespace vorla::extension

@@ -11,7 +11,7 @@ namespace vorla::records::testing {
 
 // The extension's shared formatter and a clock that stands still at 2024-05-01T10:00:00.000Z.
 inline const foundation::DateFormatter& sharedFormatter() {
-    static const auto formatter = makeSharedDateFormatter();
+    static const auto formatter = extension::makeSharedDateFormatter();
     return *formatter;
 }
 

@@ -19,7 +19,7 @@ namespace {
 using namespace vorla;
 
 const foundation::DateFormatter& sharedFormatter() {
-    static const auto formatter = makeSharedDateFormatter();
+    static const auto formatter = extension::makeSharedDateFormatter();
     return *formatter;
 }
 
