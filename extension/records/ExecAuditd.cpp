@@ -69,12 +69,12 @@ std::string syscallCopy(std::string_view bytes) {
 // is not there is written as an empty quoted value.
 constexpr size_t syscallArgumentsAtLeast = 2;
 
-std::string argumentFields(const std::vector<std::string>& arguments, size_t count,
+std::string argumentFields(const std::vector<std::string_view>& arguments, size_t count,
                            std::string (*encode)(std::string_view)) {
     std::string fields;
     for (size_t i = 0; i < count; ++i) {
         fields += (i ? " a" : "a") + std::to_string(i) + "=" +
-                  encode(i < arguments.size() ? std::string_view(arguments[i]) : "");
+                  encode(i < arguments.size() ? arguments[i] : "");
     }
     return fields;
 }
@@ -95,7 +95,7 @@ std::string_view auditArchitecture(cpu_type_t cpuType) {
 std::string formatExecAuditd(const es_message_t& message) {
     const es_event_exec_t& exec = message.event.exec;
     const es_process_t* target = exec.target;
-    const std::vector<std::string> arguments = execArguments(exec);
+    const std::vector<std::string_view> arguments = execArguments(exec);
 
     const std::string header = "msg=audit(" + std::to_string(executionTime(message).seconds) + ":" +
                                std::to_string(message.global_seq_num) + "): ";

@@ -58,7 +58,7 @@ std::string escaped(std::string_view text, bool listItem) {
     return result;
 }
 
-std::string listText(const std::vector<std::string>& items) {
+std::string listText(const std::vector<std::string_view>& items) {
     std::string text = "[";
     for (size_t i = 0; i < items.size(); ++i) {
         text += (i ? ", \"" : "\"") + escaped(validUTF8(items[i]), true) + "\"";

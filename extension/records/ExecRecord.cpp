@@ -12,9 +12,9 @@ namespace {
 // Room for a typical record in one allocation: three tokens, a command, a dozen arguments.
 constexpr std::size_t typicalRecordSize = 1024;
 
-void writeTexts(JSONLine& line, const std::vector<std::string>& items) {
+void writeTexts(JSONLine& line, const std::vector<std::string_view>& items) {
     line.beginArray();
-    for (const std::string& item : items) {
+    for (const std::string_view item : items) {
         line.string(item);
     }
     line.endArray();

@@ -11,12 +11,13 @@ constexpr cpu_type_t cpuTypeX86_64 = 16777223;
 constexpr cpu_type_t cpuTypeARM64 = 16777228;
 
 template <typename Count, typename Item>
-std::vector<std::string> tokenList(const es_event_exec_t& exec, Count count, Item item) {
-    std::vector<std::string> list;
+std::vector<std::string_view> tokenList(const es_event_exec_t& exec, Count count, Item item) {
+    std::vector<std::string_view> list;
     const uint32_t total = count(&exec);
+    list.reserve(total);
     for (uint32_t i = 0; i < total; ++i) {
-        if (auto bytes = tokenBytes(item(&exec, i))) {
-            list.push_back(std::move(*bytes));
+        if (auto bytes = tokenView(item(&exec, i))) {
+            list.push_back(*bytes);
         }
     }
     return list;
@@ -24,11 +25,11 @@ std::vector<std::string> tokenList(const es_event_exec_t& exec, Count count, Ite
 
 } // namespace
 
-std::vector<std::string> execArguments(const es_event_exec_t& exec) {
+std::vector<std::string_view> execArguments(const es_event_exec_t& exec) {
     return tokenList(exec, es_exec_arg_count, es_exec_arg);
 }
 
-std::vector<std::string> execEnvironment(const es_event_exec_t& exec) {
+std::vector<std::string_view> execEnvironment(const es_event_exec_t& exec) {
     return tokenList(exec, es_exec_env_count, es_exec_env);
 }
 

@@ -13,10 +13,11 @@ namespace vorla::records {
 
 // The values that all three execution formats take from a message.
 
-// The bytes of every argument (environment entry) in order; a token without a pointer or
-// with a length of 0 is skipped.
-std::vector<std::string> execArguments(const es_event_exec_t& exec);
-std::vector<std::string> execEnvironment(const es_event_exec_t& exec);
+// The bytes of every argument (environment entry) in order, seen in place in the message (so
+// a long argument list costs no copy); a token without a pointer or with a length of 0 is
+// skipped.
+std::vector<std::string_view> execArguments(const es_event_exec_t& exec);
+std::vector<std::string_view> execEnvironment(const es_event_exec_t& exec);
 
 // The target's start time from message version 3 on (and whenever the message time is all
 // there is without a target), else the message time.

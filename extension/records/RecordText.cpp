@@ -101,14 +101,19 @@ std::string validUTF8(std::string&& bytes) {
     return isValidUTF8(bytes) ? std::move(bytes) : validUTF8(std::string_view(bytes));
 }
 
-std::optional<std::string> tokenBytes(const es_string_token_t& token) {
+std::optional<std::string_view> tokenView(const es_string_token_t& token) {
     if (!token.data || token.length == 0) {
         return std::nullopt;
     }
     const void* zero = std::memchr(token.data, 0, token.length);
     const size_t size =
         zero ? static_cast<size_t>(static_cast<const char*>(zero) - token.data) : token.length;
-    return std::string(token.data, size);
+    return std::string_view(token.data, size);
+}
+
+std::optional<std::string> tokenBytes(const es_string_token_t& token) {
+    const auto bytes = tokenView(token);
+    return bytes ? std::optional<std::string>(*bytes) : std::nullopt;
 }
 
 std::optional<std::string> text(const es_string_token_t& token) {

@@ -11,6 +11,8 @@ namespace vorla::records {
 // The bytes of a token: only when its pointer is set and its length is above 0, up to the
 // first zero byte and never more than its length.
 std::optional<std::string> tokenBytes(const es_string_token_t& token);
+// The same bytes, seen in place: valid for as long as the message lives.
+std::optional<std::string_view> tokenView(const es_string_token_t& token);
 
 // The text of a token: its bytes as UTF-8, each invalid sequence replaced by U+FFFD.
 std::optional<std::string> text(const es_string_token_t& token);

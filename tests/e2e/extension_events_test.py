@@ -262,6 +262,14 @@ class RoutingTest(ExtensionTestCase):
         # Kilobytes on Linux: the extension is the only child large enough to matter.
         self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 256 * 1024)
 
+    def test_a_long_line_within_the_bound_costs_memory_by_its_length(self):
+        # Three million one-byte arguments: 15 MB of line, within the bound, written whole.
+        result = self.run_extension([exec_message(["a"] * 3_000_000)], timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.support("audit.log.1"), "rb") as handle:
+            self.assertEqual(handle.read().count(b'"a"'), 3_000_000)
+        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 256 * 1024)
+
 
 class SubscriptionTest(ExtensionTestCase):
     def subscribed(self):
