@@ -4,7 +4,6 @@ Security calls out, and the exit status of every start-up failure."""
 import json
 import os
 import re
-import resource
 import shutil
 import subprocess
 import sys
@@ -260,7 +259,7 @@ class RoutingTest(ExtensionTestCase):
         self.assertEqual(result.stderr.count("skipped"), 1, result.stderr)
         self.assertIn("line 2 skipped: longer than the 16777216 bytes the service accepts", result.stderr)
         # Kilobytes on Linux: the extension is the only child large enough to matter.
-        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 256 * 1024)
+        self.assertChildrenPeakBelow(256 * 1024)
 
     def test_a_long_line_within_the_bound_costs_memory_by_its_length(self):
         # Three million one-byte arguments: 15 MB of line, within the bound, written whole.
@@ -268,7 +267,7 @@ class RoutingTest(ExtensionTestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         with open(self.support("audit.log.1"), "rb") as handle:
             self.assertEqual(handle.read().count(b'"a"'), 3_000_000)
-        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 256 * 1024)
+        self.assertChildrenPeakBelow(256 * 1024)
 
 
 class SubscriptionTest(ExtensionTestCase):

@@ -1,7 +1,6 @@
 """Start-up of the extension: where its configuration comes from, and how start-up fails."""
 
 import os
-import resource
 import signal
 import struct
 import subprocess
@@ -162,8 +161,7 @@ class ExtensionStartupTest(RootTestCase):
         os.remove(self.path(PROFILE))
         os.mkfifo(self.path(PROFILE))
         self.run_until_started()
-        peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        self.assertLess(peak_kib, 256 * 1024)
+        self.assertChildrenPeakBelow(256 * 1024)
 
     def test_a_file_in_place_of_the_support_folder_ends_with_status_2(self):
         self.write(self.path("Library/Application Support"), "not a folder")

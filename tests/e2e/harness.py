@@ -1,6 +1,7 @@
 """Runs the built programs in a temporary root, the way the end-to-end tests need them."""
 
 import os
+import resource
 import subprocess
 import tempfile
 import unittest
@@ -8,6 +9,8 @@ import unittest
 BIN_DIR = os.environ.get("VORLA_BIN_DIR", os.path.join(os.path.dirname(__file__), "../../build/bin"))
 SOURCE_DIR = os.environ.get("VORLA_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 SUPPORT = "Library/Application Support/Vorla"
+# Peak-memory bounds hold for a plain build only (a sanitizer's allocator holds freed memory).
+MEMORY_BOUNDS = os.environ.get("VORLA_MEMORY_BOUNDS", "1") == "1"
 
 
 def program(name):
@@ -41,6 +44,11 @@ class RootTestCase(unittest.TestCase):
     def run_program(self, name, *args, timeout=60, stdin=None, **extra):
         return subprocess.run([program(name), *args], env=self.env(**extra), input=stdin,
                               capture_output=True, text=True, timeout=timeout)
+
+    def assertChildrenPeakBelow(self, kibibytes):
+        """The largest peak resident memory of the programs run so far, when bounds apply."""
+        if MEMORY_BOUNDS:
+            self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, kibibytes)
 
     def read(self, path):
         if not os.path.exists(path):
