@@ -17,6 +17,8 @@ constexpr const char* filePermission = "640";
 // The error log is the extension's own and is not configurable.
 constexpr std::uint64_t errorLogMaxFileSize = 5242880;
 constexpr std::uint8_t errorLogMaxFileCount = 5;
+// How long the end of the process waits for the error lines still queued.
+constexpr double errorFlushTimeoutSeconds = 5;
 
 struct SinkSettings {
     const std::string& label;
@@ -96,6 +98,7 @@ Logger::Logger(const PathManager& pathManager, const Config& config,
 
 void Logger::logError(std::string message, const char* function, const char* file,
                       unsigned line) const {
+    errorLinesLogged_.store(true, std::memory_order_release);
     error_.info([&message] { return std::move(message); }, "", function, file, line);
 }
 
@@ -103,7 +106,11 @@ bool Logger::flushErrors(double timeoutSeconds) const {
     return error_.flush(timeoutSeconds) == WaitingResult::success;
 }
 
-void Logger::writeHeldLines() const {
+void Logger::finishWriting() const {
+    if (errorLinesLogged_.load(std::memory_order_acquire)) {
+        // Error lines still queued are written (or held) before the held ones are looked at.
+        flushErrors(errorFlushTimeoutSeconds);
+    }
     for (const auto* sink : {&audit_, &access_, &errorSink_}) {
         (*sink)->writeHeldLines();
     }

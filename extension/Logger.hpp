@@ -7,6 +7,7 @@
 #include "sinks/FileRotationLogger.hpp"
 #include "sinks/SinkHub.hpp"
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -63,9 +64,10 @@ public:
     // Needed before the process ends on purpose, because the queue is not drained then.
     bool flushErrors(double timeoutSeconds) const;
 
-    // For the end of the process, once no more lines come: writes what the three logs still
-    // hold back after failed writes, and reports in the system log what is lost.
-    void writeHeldLines() const;
+    // For the end of the process, once no more lines come: waits (at most 5 s) for the error
+    // lines still queued, writes what the three logs still hold back after failed writes, and
+    // reports in the system log what is lost.
+    void finishWriting() const;
 
 private:
     // Kept here for as long as the set lives: the sinks only hold it weakly.
@@ -74,6 +76,8 @@ private:
     std::shared_ptr<FileRotationLogger> access_;
     std::shared_ptr<FileRotationLogger> errorSink_;
     SinkHub error_;
+    // Whether any error line was handed over: only then is there a queue to wait for at the end.
+    mutable std::atomic<bool> errorLinesLogged_{false};
 };
 
 } // namespace vorla::extension

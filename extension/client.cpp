@@ -12,14 +12,10 @@ namespace vorla::extension {
 
 namespace {
 
-// How long an ending process waits for its last error lines to reach the file.
-constexpr double errorFlushTimeoutSeconds = 5;
-
-// The error-log queue is not drained by an exit, so its lines are flushed first: whoever looks
+// An exit does not drain the error-log queue, so the logs are finished first: whoever looks
 // into why the extension stopped finds the reason in the file.
 [[noreturn]] void endProcess(const Logger& logger, ExitStatus status) {
-    logger.flushErrors(errorFlushTimeoutSeconds);
-    logger.writeHeldLines();
+    logger.finishWriting();
     std::exit(static_cast<int>(status));
 }
 

@@ -31,7 +31,7 @@ int main() {
         const ESClient client(config, logger, dateFormatter);
         client.run();
         // Runs after the client's own stop hook, so no line comes after it.
-        dispatch::onStop([logger] { logger->writeHeldLines(); });
+        dispatch::onStop([logger] { logger->finishWriting(); });
         dispatch::dispatchMain();
     } catch (...) {
         const StartupFailure failure = startupFailure(std::current_exception());

@@ -202,6 +202,10 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
 }
 
 std::size_t FileLoggerable::writeHeldLines() const {
+    // Nothing held, nothing to wait for: the queue's workers are not started only for this.
+    if (!pendingLines_->any.load(std::memory_order_acquire)) {
+        return 0;
+    }
     std::size_t lost = 0;
     queue().sync([&] {
         PendingLines::Held lines = pendingLines_->take();

@@ -12,7 +12,10 @@ Pool& Pool::shared() {
     return *pool;
 }
 
-Pool::Pool() {
+void Pool::startWorkers() {
+    if (!workers_.empty()) {
+        return;
+    }
     const unsigned count = std::max(4U, std::thread::hardware_concurrency());
     for (unsigned index = 0; index < count; ++index) {
         workers_.emplace_back([this] { workerLoop(); }).detach();
@@ -22,6 +25,7 @@ Pool::Pool() {
 void Pool::submit(Work job) {
     {
         const std::lock_guard lock(mutex_);
+        startWorkers();
         jobs_.push_back(std::move(job));
         ++outstanding_;
     }

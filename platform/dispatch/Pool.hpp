@@ -12,7 +12,8 @@
 namespace vorla::dispatch::detail {
 
 // The worker threads behind every serial queue and background task. It counts the work it
-// has been given and not yet finished, so that drain() can wait for all of it.
+// has been given and not yet finished, so that drain() can wait for all of it. The workers
+// start with the first job: a process that only waits for the pool never starts them.
 class Pool {
 public:
     static Pool& shared();
@@ -25,7 +26,9 @@ public:
     void waitUntilIdle();
 
 private:
-    Pool();
+    Pool() = default;
+    // Starts the workers unless they run already; called with the mutex held.
+    void startWorkers();
     void workerLoop();
 
     std::mutex mutex_;
