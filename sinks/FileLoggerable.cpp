@@ -192,11 +192,7 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
             pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
         }
     }
-    std::optional<std::uint64_t> size;
-    try {
-        size = handle->size();
-    } catch (const foundation::FoundationError&) {
-    }
+    const std::uint64_t size = handle->size();
     syncAndClose(handle, flushMode);
     return size;
 }

@@ -43,7 +43,7 @@ public:
     void openFile() const;
     // Appends the line and CR LF; never throws. Failures report the append message (see
     // FileWritingErrorHandlingMode for what happens to the line). Gives the file's size after
-    // the line, read on the open file, or nothing when the file did not open.
+    // the line, as the open file counts it, or nothing when the file did not open.
     std::optional<std::uint64_t> appendLine(std::string_view line, FlushMode flushMode,
                                             FileWritingErrorHandlingMode writeMode) const;
     // For a clean stop: writes the lines that force mode still holds back, waiting on the

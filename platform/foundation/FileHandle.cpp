@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -14,16 +13,17 @@ namespace vorla::foundation {
 FileHandle FileHandle::forWritingTo(const URL& url) {
     constexpr const char* operation = "could not open for writing";
     std::string path = systemPath(url.toPath(), operation);
-    const int descriptor =
+    const OpenedFile file =
         openRegularFile(path, O_WRONLY | O_APPEND, 0, LastLink::refuse, operation);
-    return FileHandle(descriptor, std::move(path));
+    return FileHandle(file.descriptor, file.size, std::move(path));
 }
 
-FileHandle::FileHandle(int descriptor, std::string path)
-    : descriptor_(descriptor), path_(std::move(path)) {}
+FileHandle::FileHandle(int descriptor, std::uint64_t size, std::string path)
+    : descriptor_(descriptor), size_(size), path_(std::move(path)) {}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+    : descriptor_(std::exchange(other.descriptor_, -1)), size_(other.size_),
+      path_(std::move(other.path_)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (this != &other) {
@@ -31,6 +31,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
             ::close(descriptor_);
         }
         descriptor_ = std::exchange(other.descriptor_, -1);
+        size_ = other.size_;
         path_ = std::move(other.path_);
     }
     return *this;
@@ -54,6 +55,7 @@ void FileHandle::truncate(std::uint64_t length) {
     if (::ftruncate(descriptor_, static_cast<off_t>(length)) != 0) {
         throwSystemError("could not truncate", path_);
     }
+    size_ = length;
 }
 
 void FileHandle::writeCounting(std::string_view bytes, std::size_t& written) {
@@ -66,6 +68,7 @@ void FileHandle::writeCounting(std::string_view bytes, std::size_t& written) {
             throwSystemError("could not write to", path_);
         }
         written += static_cast<std::size_t>(count);
+        size_ += static_cast<std::uint64_t>(count);
     }
 }
 
@@ -88,14 +91,6 @@ void FileHandle::append(std::string_view bytes) {
         }
         throw;
     }
-}
-
-std::uint64_t FileHandle::size() const {
-    struct stat status {};
-    if (::fstat(descriptor_, &status) != 0) {
-        throwSystemError("could not read the size of", path_);
-    }
-    return static_cast<std::uint64_t>(status.st_size);
 }
 
 void FileHandle::synchronize() {

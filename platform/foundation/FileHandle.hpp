@@ -33,19 +33,21 @@ public:
     // Writes every byte at the end; when that fails part-way, the bytes that did get written
     // are cut off again before the error is thrown, so the file never ends in half a record.
     void append(std::string_view bytes);
-    // The file's size now, from the open descriptor.
-    std::uint64_t size() const;
+    // The file's size: its size when opened plus what this handle wrote since. The logs have
+    // one writer, so this is the size a stat would give, without asking the system again.
+    std::uint64_t size() const { return size_; }
     // fsync.
     void synchronize();
     void close();
 
 private:
-    FileHandle(int descriptor, std::string path);
+    FileHandle(int descriptor, std::uint64_t size, std::string path);
     // Writes from `written` on, counting what gets written, until every byte is out or a write
     // fails.
     void writeCounting(std::string_view bytes, std::size_t& written);
 
     int descriptor_ = -1;
+    std::uint64_t size_ = 0;
     std::string path_;
 };
 

@@ -253,7 +253,8 @@ std::vector<std::string> FileManager::contentsOfDirectory(std::string_view path)
 std::string FileManager::contentsOfFile(std::string_view path, std::uint64_t sizeLimit) const {
     constexpr const char* operation = "could not open for reading";
     const std::string target = systemPath(path, operation);
-    const Descriptor file(openRegularFile(target, O_RDONLY, 0, LastLink::follow, operation));
+    const Descriptor file(
+        openRegularFile(target, O_RDONLY, 0, LastLink::follow, operation).descriptor);
     std::string contents;
     char buffer[1 << 16];
     for (;;) {

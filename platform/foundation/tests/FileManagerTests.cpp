@@ -85,6 +85,7 @@ TEST_F(FileManagerTest, HandleAppendsAtTheEndAndCanUndoAWrite) {
     EXPECT_EQ(end, 1U);
     handle.write("abc");
     handle.truncate(end + 1);
+    EXPECT_EQ(handle.size(), 2U);
     handle.synchronize();
     handle.close();
     handle.close();
@@ -108,6 +109,7 @@ TEST_F(FileManagerTest, AFailedAppendLeavesNoPartOfItsBytes) {
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(code, EFBIG);
     handle.append("cd\r\n");
+    EXPECT_EQ(handle.size(), 11U);
     handle.close();
     EXPECT_EQ(files_.contentsOfFile(path("log")), "x\r\nab\r\ncd\r\n");
 }
