@@ -223,6 +223,43 @@ TEST(AccessRecords, HostileTextStaysInsideOneLineOfJSON) {
     EXPECT_EQ(parsed["log"]["to_username"], "x\"},\"event\":\"forged");
 }
 
+// Every optional member present, each text holding a slash, a quote, a line break and an
+// invalid byte: read back and encoded again by the general encoder, every line must come back
+// byte for byte, so its keys are in byte order at every level and escaped as the encoder does.
+TEST(AccessRecords, EveryMemberReadsBackAsTheEncoderWritesIt) {
+    const std::string t = R"({"hex":"2f220aff","length":4})";
+    const std::string process = R"({"audit_token":{"ruid":501},"session_id":-7,"tty":)" + t + "}";
+    const std::string rows[] = {
+        R"({"event_type":128,"event":{"success":true,"failure_message":)" + t +
+            R"(,"from_username":)" + t + R"(,"has_to_uid":true,"to_username":)" + t +
+            R"(,"shell":)" + t + R"(,"argv":[)" + t + R"(],"env":[)" + t + "]}}",
+        R"({"event_type":131,"event":{"reject_info":{"failure_message":)" + t +
+            R"(},"has_from_uid":true,"from_username":)" + t + R"(,"to_username":)" + t +
+            R"(,"command":)" + t + "}}",
+        R"({"event_type":111,"event":{"type":0,"data":{"instigator":)" + process +
+            R"(,"record_type":)" + t + R"(,"record_name":)" + t + R"(,"node_name":)" + t +
+            R"(,"db_path":)" + t + "}}}",
+        R"({"event_type":111,"event":{"type":2,"data":{"instigator":)" + process +
+            R"(,"pubkey_hash":)" + t + R"(,"token_id":)" + t + R"(,"kerberos_principal":)" + t +
+            "}}}",
+        R"({"event_type":118,"event":{"source_address":)" + t + R"(,"viewer_appleid":)" + t +
+            R"(,"authentication_type":)" + t + R"(,"authentication_username":)" + t +
+            R"(,"session_username":)" + t + "}}",
+        R"({"event_type":117,"event":{"username":)" + t + "}}",
+        R"({"event_type":18,"event":{"identifier":)" + t + "}}",
+    };
+    es_file_t file{{4, "/\"\n\xFF"}};
+    std::vector<std::string> lines = {iokitOpenRecord({3, file.path}, context()),
+                                      setownerRecord({1, 2, &file}, context()),
+                                      setmodeRecord({3, &file}, context())};
+    for (const std::string& row : rows) {
+        lines.push_back(line(row));
+    }
+    for (const std::string& text : lines) {
+        EXPECT_EQ(foundation::JSONEncoder().encode(nlohmann::json::parse(text)), text);
+    }
+}
+
 TEST(AccessRecords, NeverWrittenRecordsKeepTheirShape) {
     es_file_t file{{5, "/etc/"}};
     const auto log = [](const std::string& line) { return nlohmann::json::parse(line)["log"]; };
