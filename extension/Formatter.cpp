@@ -29,13 +29,6 @@ Formatter::Formatter(type outputFormat, std::string customLogFormat,
     : outputFormat_(outputFormat), customLogFormat_(std::move(customLogFormat)),
       dateFormatter_(std::move(dateFormatter)), suAndSudoExist_(suAndSudoExist) {}
 
-const foundation::JSONEncoder& Formatter::encoder() {
-    if (!encoder_) {
-        encoder_.emplace();
-    }
-    return *encoder_;
-}
-
 records::RecordContext Formatter::recordContext() {
     return {*dateFormatter_, userNames_};
 }
@@ -53,16 +46,15 @@ std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
 }
 
 std::string Formatter::formatAccess(const es_message_t& message) {
-    const std::optional<nlohmann::json> record =
+    std::optional<std::string> line =
         records::accessRecordFor(message, recordContext(), suAndSudoExist_);
-    if (!record) {
+    if (!line) {
         throw FormatErr::unknownEventType(message.event_type);
     }
-    std::string line = encoder().encode(*record);
-    if (!records::isValidUTF8(line)) {
-        throw FormatErr::jsonEncode(line.size());
+    if (!records::isValidUTF8(*line)) {
+        throw FormatErr::jsonEncode(line->size());
     }
-    return line;
+    return std::move(*line);
 }
 
 void routeEvent(const es_message_t& message, const Logger& logger, Formatter& formatter) {

@@ -71,8 +71,6 @@ public:
 
     type outputFormat() const { return outputFormat_; }
     const std::string& customLogFormat() const { return customLogFormat_; }
-    // The one JSON encoder of the extension (sorted keys, compact), made on first use.
-    const foundation::JSONEncoder& encoder();
 
     // The audit-log line of an execution message in the configured format. Every format
     // always yields a line; the optional is the shape the line writer takes.
@@ -88,7 +86,6 @@ private:
     type outputFormat_;
     std::string customLogFormat_;
     std::shared_ptr<const foundation::DateFormatter> dateFormatter_;
-    std::optional<foundation::JSONEncoder> encoder_;
     // Only the handler's thread formats, so the cache needs no lock.
     records::UserNameCache userNames_;
     // Below version 14, su and sudo are unknown types.

@@ -13,7 +13,7 @@ namespace {
 
 // The record maker of one member of the event union, held in place or through a pointer.
 template <auto member, auto makeRecord>
-nlohmann::json recordOf(const es_message_t& message, const RecordContext& context) {
+std::string recordOf(const es_message_t& message, const RecordContext& context) {
     const auto& payload = message.event.*member;
     if constexpr (std::is_pointer_v<std::remove_cvref_t<decltype(payload)>>) {
         return makeRecord(orDefault(payload), context);
@@ -59,8 +59,8 @@ std::span<const AccessEvent> accessEvents() {
     return table;
 }
 
-std::optional<nlohmann::json> accessRecordFor(const es_message_t& message,
-                                              const RecordContext& context, bool suAndSudoExist) {
+std::optional<std::string> accessRecordFor(const es_message_t& message,
+                                           const RecordContext& context, bool suAndSudoExist) {
     const auto event = std::find_if(table.begin(), table.end(), [&message](const auto& entry) {
         return entry.type == message.event_type;
     });

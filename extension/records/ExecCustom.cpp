@@ -68,14 +68,10 @@ std::string listText(const std::vector<std::string_view>& items) {
 
 using Table = std::map<std::string, std::string, std::less<>>;
 
-void putUnlessEmpty(Table& table, const char* key, const std::optional<std::string>& bytes) {
+void putUnlessEmpty(Table& table, const char* key, std::optional<std::string_view> bytes) {
     if (bytes && !bytes->empty()) {
         table[key] = escaped(validUTF8(*bytes), false);
     }
-}
-
-std::optional<std::string> pathBytes(const es_file_t* file) {
-    return file ? tokenBytes(file->path) : std::nullopt;
 }
 
 Table customTable(const es_message_t& message, const RecordContext& context) {
@@ -98,14 +94,14 @@ Table customTable(const es_message_t& message, const RecordContext& context) {
         table["ppid"] =
             std::to_string(message.version >= 4 ? audit_token_to_pid(target->parent_audit_token)
                                                 : target->original_ppid);
-        putUnlessEmpty(table, "command", pathBytes(target->executable));
+        putUnlessEmpty(table, "command", pathView(target->executable));
     }
     table["timestamp"] = context.dateFormatter.string(executionTime(message).date);
     const auto tty = execTTY(message);
     table["tty"] = tty ? escaped(validUTF8(*tty), false) : "unknown";
-    putUnlessEmpty(table, "exec_path", tokenBytes(exec.dyld_exec_path));
-    putUnlessEmpty(table, "script", pathBytes(exec.script));
-    putUnlessEmpty(table, "cwd", pathBytes(exec.cwd));
+    putUnlessEmpty(table, "exec_path", tokenView(exec.dyld_exec_path));
+    putUnlessEmpty(table, "script", pathView(exec.script));
+    putUnlessEmpty(table, "cwd", pathView(exec.cwd));
     table["arch"] = architectureName(exec.image_cputype);
     table["args"] = listText(execArguments(exec));
     table["env"] = listText(execEnvironment(exec));

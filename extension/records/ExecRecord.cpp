@@ -3,7 +3,7 @@
 #include "extension/records/JSONLine.hpp"
 #include "extension/records/ProcessRecords.hpp"
 #include "extension/records/RecordContext.hpp"
-#include "extension/records/RecordText.hpp"
+#include "extension/records/RecordFields.hpp"
 
 namespace vorla::records {
 
@@ -18,16 +18,6 @@ void writeTexts(JSONLine& line, const std::vector<std::string_view>& items) {
         line.string(item);
     }
     line.endArray();
-}
-
-std::optional<std::string> pathBytes(const es_file_t* file) {
-    return file ? tokenBytes(file->path) : std::nullopt;
-}
-
-void writeIfPresent(JSONLine& line, std::string_view key, const std::optional<std::string>& bytes) {
-    if (bytes) {
-        line.key(key).string(*bytes);
-    }
 }
 
 void writeToken(JSONLine& line, std::string_view key, const es_process_t* target,
@@ -52,22 +42,17 @@ std::string execRecord(const es_message_t& message, const RecordContext& context
     line.key("args");
     writeTexts(line, execArguments(exec));
     writeToken(line, "audit_token", target, &es_process_t::audit_token, context.userNames);
-    line.key("command");
-    if (auto command = pathBytes(target ? target->executable : nullptr)) {
-        line.string(*command);
-    } else {
-        line.null();
-    }
-    writeIfPresent(line, "cwd", pathBytes(exec.cwd));
+    writeOrNull(line, "command", pathView(target ? target->executable : nullptr));
+    writeIfPresent(line, "cwd", pathView(exec.cwd));
     line.key("env");
     writeTexts(line, execEnvironment(exec));
-    writeIfPresent(line, "exec_path", tokenBytes(exec.dyld_exec_path));
+    writeIfPresent(line, "exec_path", tokenView(exec.dyld_exec_path));
     writeToken(line, "parent_audit_token", target, &es_process_t::parent_audit_token,
                context.userNames);
     writeToken(line, "responsible_audit_token", target, &es_process_t::responsible_audit_token,
                context.userNames);
-    writeIfPresent(line, "script", pathBytes(exec.script));
-    line.key("tty").string(pathBytes(target ? target->tty : nullptr).value_or("unknown"));
+    writeIfPresent(line, "script", pathView(exec.script));
+    line.key("tty").string(pathView(target ? target->tty : nullptr).value_or("unknown"));
     line.endObject();
     const foundation::Date started = target ? dateOf(target->start_time) : dateOf(message.time);
     line.key("timestamp").timestamp(started).endObject();

@@ -78,11 +78,11 @@ template <typename Integer> JSONLine& JSONLine::decimal(Integer value) {
     return raw(std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
 }
 
-JSONLine& JSONLine::number(std::int64_t value) {
+JSONLine& JSONLine::integer(std::int64_t value) {
     return decimal(value);
 }
 
-JSONLine& JSONLine::number(std::uint64_t value) {
+JSONLine& JSONLine::integer(std::uint64_t value) {
     return decimal(value);
 }
 

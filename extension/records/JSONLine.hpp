@@ -2,9 +2,11 @@
 
 #include "platform/foundation/Date.hpp"
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace vorla::records {
 
@@ -25,8 +27,16 @@ public:
     JSONLine& key(std::string_view name);
 
     JSONLine& string(std::string_view bytes);
-    JSONLine& number(std::int64_t value);
-    JSONLine& number(std::uint64_t value);
+    // An integer with the value of its own type: a negative signed one stays negative, an
+    // unsigned one of any size keeps its unsigned value, as the encoder keeps them.
+    template <std::integral Integer>
+    requires(!std::same_as<Integer, bool>) JSONLine& number(Integer value) {
+        if constexpr (std::is_signed_v<Integer>) {
+            return integer(static_cast<std::int64_t>(value));
+        } else {
+            return integer(static_cast<std::uint64_t>(value));
+        }
+    }
     JSONLine& boolean(bool value) { return raw(value ? "true" : "false"); }
     JSONLine& null() { return raw("null"); }
     // The date as a string, as appendTimestamp writes it.
@@ -38,6 +48,8 @@ private:
     JSONLine& open(char bracket);
     JSONLine& close(char bracket);
     JSONLine& raw(std::string_view literal);
+    JSONLine& integer(std::int64_t value);
+    JSONLine& integer(std::uint64_t value);
     template <typename Integer> JSONLine& decimal(Integer value);
     void separate();
 

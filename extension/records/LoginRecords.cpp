@@ -4,51 +4,51 @@
 
 namespace vorla::records {
 
-nlohmann::json loginLoginRecord(const es_event_login_login_t& event, const RecordContext& context) {
-    return accessRecord(context, "login",
-                        {
-                            {"failure_message", textOrEmpty(event.failure_message)},
-                            {"has_uid", event.has_uid},
-                            {"success", event.success},
-                            {"uid", event.uid},
-                            {"username", textOrEmpty(event.username)},
-                        });
+namespace {
+
+void writeUser(JSONLine& line, uid_t uid, const es_string_token_t& username) {
+    line.key("uid").number(uid);
+    line.key("username").string(bytesOrEmpty(username));
 }
 
-nlohmann::json loginLogoutRecord(const es_event_login_logout_t& event,
-                                 const RecordContext& context) {
-    return accessRecord(context, "logout",
-                        {
-                            {"uid", event.uid},
-                            {"username", textOrEmpty(event.username)},
-                        });
+} // namespace
+
+std::string loginLoginRecord(const es_event_login_login_t& event, const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("event").string("login");
+    line.key("failure_message").string(bytesOrEmpty(event.failure_message));
+    line.key("has_uid").boolean(event.has_uid);
+    line.key("success").boolean(event.success);
+    writeUser(line, event.uid, event.username);
+    return endAccessRecord(line, context);
 }
 
-nlohmann::json opensshLoginRecord(const es_event_openssh_login_t& event,
-                                  const RecordContext& context) {
-    return accessRecord(
-        context, "openssh_login",
-        {
-            {"has_uid", event.has_uid},
-            {"result_type", toString(sshLoginResultFromValue(event.result_type))},
-            {"source_address", textOrEmpty(event.source_address)},
-            {"source_address_type", toString(sourceAddrTypeFromValue(event.source_address_type))},
-            {"success", event.success},
-            {"uid", event.uid},
-            {"username", textOrEmpty(event.username)},
-        });
+std::string loginLogoutRecord(const es_event_login_logout_t& event, const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("event").string("logout");
+    writeUser(line, event.uid, event.username);
+    return endAccessRecord(line, context);
 }
 
-nlohmann::json opensshLogoutRecord(const es_event_openssh_logout_t& event,
-                                   const RecordContext& context) {
-    return accessRecord(
-        context, "openssh_logout",
-        {
-            {"source_address", textOrEmpty(event.source_address)},
-            {"source_address_type", toString(sourceAddrTypeFromValue(event.source_address_type))},
-            {"uid", event.uid},
-            {"username", textOrEmpty(event.username)},
-        });
+std::string opensshLoginRecord(const es_event_openssh_login_t& event,
+                               const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("event").string("openssh_login");
+    line.key("has_uid").boolean(event.has_uid);
+    line.key("result_type").string(toString(sshLoginResultFromValue(event.result_type)));
+    writeSourceAddress(line, event.source_address, event.source_address_type);
+    line.key("success").boolean(event.success);
+    writeUser(line, event.uid, event.username);
+    return endAccessRecord(line, context);
+}
+
+std::string opensshLogoutRecord(const es_event_openssh_logout_t& event,
+                                const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("event").string("openssh_logout");
+    writeSourceAddress(line, event.source_address, event.source_address_type);
+    writeUser(line, event.uid, event.username);
+    return endAccessRecord(line, context);
 }
 
 } // namespace vorla::records

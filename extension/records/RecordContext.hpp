@@ -1,12 +1,13 @@
 #pragma once
 
+#include "extension/records/JSONLine.hpp"
 #include "extension/records/UserNameCache.hpp"
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 
 #include <chrono>
 #include <functional>
-#include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
 #include <sys/time.h>
 #include <time.h>
@@ -23,9 +24,11 @@ struct RecordContext {
     Clock now = foundation::now;
 };
 
-// The common shape of an access record: {"log": fields with "event", "timestamp": now}.
-nlohmann::json accessRecord(const RecordContext& context, std::string_view event,
-                            nlohmann::json fields);
+// The common shape of an access record, {"log": {...}, "timestamp": the moment of writing}:
+// between the two calls the record writes the members of "log", "event" among them, in byte
+// order of their keys.
+JSONLine beginAccessRecord();
+std::string endAccessRecord(JSONLine& line, const RecordContext& context);
 
 // Moments of the kernel's time values. A time before the year 0001 or after 9999, which no
 // four-digit year can show, is held to the first or the last second of that range.

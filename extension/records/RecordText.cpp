@@ -105,10 +105,7 @@ std::optional<std::string_view> tokenView(const es_string_token_t& token) {
     if (!token.data || token.length == 0) {
         return std::nullopt;
     }
-    const void* zero = std::memchr(token.data, 0, token.length);
-    const size_t size =
-        zero ? static_cast<size_t>(static_cast<const char*>(zero) - token.data) : token.length;
-    return std::string_view(token.data, size);
+    return fixedView(token.data, token.length);
 }
 
 std::optional<std::string> tokenBytes(const es_string_token_t& token) {
@@ -116,23 +113,15 @@ std::optional<std::string> tokenBytes(const es_string_token_t& token) {
     return bytes ? std::optional<std::string>(*bytes) : std::nullopt;
 }
 
-std::optional<std::string> text(const es_string_token_t& token) {
-    auto bytes = tokenBytes(token);
-    if (!bytes) {
-        return std::nullopt;
-    }
-    return validUTF8(std::move(*bytes));
+std::optional<std::string_view> pathView(const es_file_t* file) {
+    return file ? tokenView(file->path) : std::nullopt;
 }
 
-std::optional<std::string> pathText(const es_file_t* file) {
-    return file ? text(file->path) : std::nullopt;
-}
-
-std::string fixedText(const char* characters, size_t size) {
+std::string_view fixedView(const char* characters, size_t size) {
     const void* zero = std::memchr(characters, 0, size);
     const size_t length =
         zero ? static_cast<size_t>(static_cast<const char*>(zero) - characters) : size;
-    return validUTF8(std::string_view(characters, length));
+    return std::string_view(characters, length);
 }
 
 } // namespace vorla::records

@@ -14,14 +14,12 @@ std::optional<std::string> tokenBytes(const es_string_token_t& token);
 // The same bytes, seen in place: valid for as long as the message lives.
 std::optional<std::string_view> tokenView(const es_string_token_t& token);
 
-// The text of a token: its bytes as UTF-8, each invalid sequence replaced by U+FFFD.
-std::optional<std::string> text(const es_string_token_t& token);
+// The bytes of a file's path, seen in place; nothing without a file or a path.
+std::optional<std::string_view> pathView(const es_file_t* file);
 
-// The text of a file's path; nothing without a file or a path.
-std::optional<std::string> pathText(const es_file_t* file);
-
-// The text of a fixed character array, up to its first zero byte and never past its end.
-std::string fixedText(const char* characters, size_t size);
+// The bytes of a fixed character array, seen in place: up to its first zero byte and never
+// past its end.
+std::string_view fixedView(const char* characters, size_t size);
 
 // The bytes as UTF-8, each maximal invalid subsequence replaced by U+FFFD. Bytes that are
 // valid already are handed back as they are, without a copy.

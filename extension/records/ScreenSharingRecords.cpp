@@ -1,36 +1,31 @@
 #include "extension/records/AccessRecords.hpp"
-#include "extension/records/Enumerations.hpp"
 #include "extension/records/RecordFields.hpp"
 
 namespace vorla::records {
 
-nlohmann::json screensharingAttachRecord(const es_event_screensharing_attach_t& event,
-                                         const RecordContext& context) {
-    return accessRecord(
-        context, "screensharing_attach",
-        {
-            {"auth_type", textOrEmpty(event.authentication_type)},
-            {"auth_username", textOrEmpty(event.authentication_username)},
-            {"existing_session", event.existing_session},
-            {"graphical_session_id", event.graphical_session_id},
-            {"session_username", textOrEmpty(event.session_username)},
-            {"source_address", textOrEmpty(event.source_address)},
-            {"source_address_type", toString(sourceAddrTypeFromValue(event.source_address_type))},
-            {"success", event.success},
-            {"viewer_apple_id", textOrEmpty(event.viewer_appleid)},
-        });
+std::string screensharingAttachRecord(const es_event_screensharing_attach_t& event,
+                                      const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("auth_type").string(bytesOrEmpty(event.authentication_type));
+    line.key("auth_username").string(bytesOrEmpty(event.authentication_username));
+    line.key("event").string("screensharing_attach");
+    line.key("existing_session").boolean(event.existing_session);
+    line.key("graphical_session_id").number(event.graphical_session_id);
+    line.key("session_username").string(bytesOrEmpty(event.session_username));
+    writeSourceAddress(line, event.source_address, event.source_address_type);
+    line.key("success").boolean(event.success);
+    line.key("viewer_apple_id").string(bytesOrEmpty(event.viewer_appleid));
+    return endAccessRecord(line, context);
 }
 
-nlohmann::json screensharingDetachRecord(const es_event_screensharing_detach_t& event,
-                                         const RecordContext& context) {
-    return accessRecord(
-        context, "screensharing_detach",
-        {
-            {"graphical_session_id", event.graphical_session_id},
-            {"source_address", textOrEmpty(event.source_address)},
-            {"source_address_type", toString(sourceAddrTypeFromValue(event.source_address_type))},
-            {"viewer_apple_id", textOrEmpty(event.viewer_appleid)},
-        });
+std::string screensharingDetachRecord(const es_event_screensharing_detach_t& event,
+                                      const RecordContext& context) {
+    JSONLine line = beginAccessRecord();
+    line.key("event").string("screensharing_detach");
+    line.key("graphical_session_id").number(event.graphical_session_id);
+    writeSourceAddress(line, event.source_address, event.source_address_type);
+    line.key("viewer_apple_id").string(bytesOrEmpty(event.viewer_appleid));
+    return endAccessRecord(line, context);
 }
 
 } // namespace vorla::records

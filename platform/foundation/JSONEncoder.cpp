@@ -4,9 +4,13 @@
 
 namespace vorla::foundation {
 
+JSONEncoder::EncodingError JSONEncoder::EncodingError::nothingEncoded() {
+    return EncodingError("invalid value: the top-level value did not encode any values");
+}
+
 std::string JSONEncoder::encode(const nlohmann::json& value) const {
     if (value.is_null() || (value.is_object() && value.empty())) {
-        throw EncodingError("invalid value: the top-level value did not encode any values");
+        throw EncodingError::nothingEncoded();
     }
     // nlohmann::json keeps objects in a std::map of std::string, whose order is byte order.
     std::string compact = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

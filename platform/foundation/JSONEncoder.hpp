@@ -16,6 +16,9 @@ public:
     class EncodingError : public std::runtime_error {
     public:
         using std::runtime_error::runtime_error;
+
+        // The error for a value that encodes nothing.
+        static EncodingError nothingEncoded();
     };
 
     std::string encode(const nlohmann::json& value) const;

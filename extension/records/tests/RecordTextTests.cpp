@@ -16,7 +16,7 @@ TEST(RecordText, TakesBytesUpToTheFirstZeroAndNeverPastTheLength) {
         {{7, bytes}, "abc"},          {{1, bytes + 3}, ""},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(text(row.token), row.expected) << row.token.length;
+        EXPECT_EQ(tokenView(row.token), row.expected) << row.token.length;
     }
 }
 
@@ -82,8 +82,8 @@ TEST(RecordText, ReadsAFullFixedArrayNoFurtherThanItsSize) {
         char name[4];
         char after[4];
     } fixed = {{'a', 'b', 'c', 'd'}, {'x', 'y', 'z', '\0'}};
-    EXPECT_EQ(fixedText(fixed.name, sizeof fixed.name), "abcd");
-    EXPECT_EQ(fixedText(fixed.after, sizeof fixed.after), "xyz");
+    EXPECT_EQ(fixedView(fixed.name, sizeof fixed.name), "abcd");
+    EXPECT_EQ(fixedView(fixed.after, sizeof fixed.after), "xyz");
 }
 
 } // namespace
