@@ -4,7 +4,6 @@
 #include "platform/endpoint_security/EndpointSecurity.h"
 
 #include <map>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
