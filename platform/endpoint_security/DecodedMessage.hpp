@@ -55,9 +55,6 @@ public:
         return raw;
     }
 
-    // Keeps memory that the message's pointers reach but that was filled elsewhere.
-    void hold(std::shared_ptr<const void> memory) { storage_.push_back(std::move(memory)); }
-
 private:
     es_message_t message_{};
     std::vector<std::shared_ptr<const void>> storage_;
