@@ -138,7 +138,7 @@ bool JSONParser::parse(std::string_view text, JSONHandler& handler) {
             return false;
         }
         if (objects_.empty()) {
-            return position_ == text_.size();
+            return position_ == text_.size() || text_[position_] == '\0';
         }
     }
 }

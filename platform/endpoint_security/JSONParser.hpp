@@ -32,8 +32,9 @@ protected:
 // Reads one JSON text strictly: the grammar of the standard with nothing added (no comments,
 // no trailing commas, no other white space than space, tab, line feed and carriage return),
 // strings of valid UTF-8 whose escapes pair their surrogates, and numbers that a double can
-// hold. A UTF-8 byte order mark may open the text. Nesting costs a bit per level, without
-// recursion. The parser keeps its buffers from one text to the next.
+// hold. A UTF-8 byte order mark may open the text, and a zero byte after the value ends it as
+// the end of the text does (what follows is not read), as the general parsers have it. Nesting
+// costs a bit per level, without recursion. The parser keeps its buffers from one text to the next.
 class JSONParser {
 public:
     // Whether the text is JSON; when it is not, the handler may have heard a part of it.

@@ -117,8 +117,11 @@ json keptPart(const json& value, size_t depth = 0) {
     json kept = value.is_object() ? json::object() : json::array();
     if (depth < LineDocument::keptDepth) {
         for (const auto& [name, item] : value.items()) {
-            value.is_object() ? kept[name] = keptPart(item, depth + 1)
-                              : kept.push_back(keptPart(item, depth + 1));
+            if (value.is_object()) {
+                kept[name] = keptPart(item, depth + 1);
+            } else {
+                kept.push_back(keptPart(item, depth + 1));
+            }
         }
     }
     return kept;

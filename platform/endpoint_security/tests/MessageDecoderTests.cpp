@@ -208,6 +208,8 @@ TEST(MessageDecoder, HostileLinesReadExactlyAsStrictJSON) {
         {" \t{\"version\": 3}\r ", "3 0? -"},
         {"", notJSON},
         {"{} {}", notJSON},
+        {"{\"version\": 3} \0{\xFF"s, "3 0? -"},
+        {"{\"version\": 3\0}"s, notJSON},
         {R"({"version": 1,})", notJSON},
         {R"({"version": 1 /* x */})", notJSON},
         {R"({"version": tru})", notJSON},
