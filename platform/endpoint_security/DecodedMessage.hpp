@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/endpoint_security/ESMessage.h"
+#include "platform/endpoint_security/MessageArena.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
-#include <vector>
+#include <type_traits>
 
 namespace vorla::endpoint_security {
 
@@ -14,53 +16,41 @@ namespace vorla::endpoint_security {
 // stays valid for as long as the message lives and is freed with it.
 class DecodedMessage {
 public:
-    DecodedMessage() = default;
-    DecodedMessage(const DecodedMessage&) = delete;
-    DecodedMessage& operator=(const DecodedMessage&) = delete;
-    DecodedMessage(DecodedMessage&&) noexcept = default;
-    DecodedMessage& operator=(DecodedMessage&&) noexcept = default;
-
     es_message_t& message() { return message_; }
     const es_message_t& message() const { return message_; }
 
     // A zero-initialised value owned by the message.
     template <typename T> T* make() {
-        auto value = std::make_shared<T>();
-        T* raw = value.get();
-        storage_.push_back(std::move(value));
-        return raw;
+        static_assert(std::is_trivially_destructible_v<T>);
+        return new (arena_.allocate(sizeof(T), alignof(T))) T{};
     }
 
     // Zero-initialised values owned by the message (nullptr for none).
     template <typename T> T* makeArray(size_t count) {
+        static_assert(std::is_trivially_destructible_v<T>);
         if (count == 0) {
             return nullptr;
         }
-        auto values = std::make_shared<std::vector<T>>(count);
-        T* raw = values->data();
-        storage_.push_back(std::move(values));
-        return raw;
+        auto* values = static_cast<T*>(arena_.allocate(sizeof(T) * count, alignof(T)));
+        std::uninitialized_value_construct_n(values, count);
+        return values;
     }
 
     // Copies the bytes, padded with zero bytes up to size, and returns where they lie; they are
     // followed by at least one zero byte.
     const char* keep(std::string_view bytes, size_t size) {
-        // One zero-filled allocation holds the bytes, the padding and the final zero byte.
-        auto value = std::make_shared<char[]>(std::max(size, bytes.size()) + 1);
+        const size_t padded = std::max(size, bytes.size()) + 1;
+        auto* kept = static_cast<char*>(arena_.allocate(padded, 1));
         if (!bytes.empty()) { // a token of length alone has no bytes to copy, not even a pointer
-            std::memcpy(value.get(), bytes.data(), bytes.size());
+            std::memcpy(kept, bytes.data(), bytes.size());
         }
-        const char* raw = value.get();
-        storage_.push_back(std::move(value));
-        return raw;
+        std::memset(kept + bytes.size(), 0, padded - bytes.size());
+        return kept;
     }
-
-    // Keeps memory that the message's pointers reach but that was filled elsewhere.
-    void hold(std::shared_ptr<const void> memory) { storage_.push_back(std::move(memory)); }
 
 private:
     es_message_t message_{};
-    std::vector<std::shared_ptr<const void>> storage_;
+    MessageArena arena_;
 };
 
 } // namespace vorla::endpoint_security

@@ -1,6 +1,6 @@
 #include "platform/endpoint_security/MessageDecoder.hpp"
 
-#include "platform/endpoint_security/LineDocument.hpp"
+#include "platform/endpoint_security/HexDigit.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +11,8 @@ namespace vorla::endpoint_security {
 
 namespace {
 
-using nlohmann::json;
+using Value = LineDocument::Value;
+using Kind = LineDocument::Kind;
 
 struct Malformed : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -21,40 +22,31 @@ std::string quoted(std::string_view key) {
     return "\"" + std::string(key) + "\"";
 }
 
-// Stands for an object that is left out, so that its members read as absent.
-const json& emptyObject() {
-    static const json none = json::object();
-    return none;
-}
-
 // A member that is left out or null counts as absent.
-const json* member(const json& object, std::string_view key) {
-    const auto found = object.find(key);
-    if (found == object.end() || found->is_null()) {
-        return nullptr;
-    }
-    return &*found;
+Value member(Value object, std::string_view key) {
+    const Value value = object.member(key);
+    return value.is(Kind::null) ? Value() : value;
 }
 
-const json* objectMember(const json& object, std::string_view key) {
-    const json* value = member(object, key);
-    if (value && !value->is_object()) {
+Value objectMember(Value object, std::string_view key) {
+    const Value value = member(object, key);
+    if (value && !value.is(Kind::object)) {
         throw Malformed(quoted(key) + " is not an object");
     }
     return value;
 }
 
-template <typename T> T numberValue(const json& value, std::string_view key) {
+template <typename T> T numberValue(Value value, std::string_view key) {
     const auto outOfRange = [&] { return Malformed(quoted(key) + " is not a number in range"); };
-    if (value.is_number_unsigned()) {
-        const auto number = value.get<uint64_t>();
+    if (value.is(Kind::unsignedInteger)) {
+        const uint64_t number = value.unsignedInteger();
         if (number > static_cast<uint64_t>(std::numeric_limits<T>::max())) {
             throw outOfRange();
         }
         return static_cast<T>(number);
     }
-    if (value.is_number_integer()) {
-        const auto number = value.get<int64_t>();
+    if (value.is(Kind::integer)) {
+        const int64_t number = value.integer();
         if constexpr (std::is_unsigned_v<T>) {
             if (number < 0 || static_cast<uint64_t>(number) > std::numeric_limits<T>::max()) {
                 throw outOfRange();
@@ -68,12 +60,12 @@ template <typename T> T numberValue(const json& value, std::string_view key) {
     throw outOfRange();
 }
 
-template <typename T> T number(const json& object, std::string_view key, T fallback = T{}) {
-    const json* value = member(object, key);
-    return value ? numberValue<T>(*value, key) : fallback;
+template <typename T> T number(Value object, std::string_view key, T fallback = T{}) {
+    const Value value = member(object, key);
+    return value ? numberValue<T>(value, key) : fallback;
 }
 
-template <typename T> T boundedNumber(const json& object, std::string_view key, T low, T high) {
+template <typename T> T boundedNumber(Value object, std::string_view key, T low, T high) {
     const T value = number<T>(object, key);
     if (value < low || value > high) {
         throw Malformed(quoted(key) + " is not a number in range");
@@ -81,28 +73,15 @@ template <typename T> T boundedNumber(const json& object, std::string_view key, 
     return value;
 }
 
-bool flag(const json& object, std::string_view key) {
-    const json* value = member(object, key);
+bool flag(Value object, std::string_view key) {
+    const Value value = member(object, key);
     if (!value) {
         return false;
     }
-    if (!value->is_boolean()) {
+    if (!value.is(Kind::boolean)) {
         throw Malformed(quoted(key) + " is not true or false");
     }
-    return value->get<bool>();
-}
-
-int hexDigit(char digit) {
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        return digit - 'a' + 10;
-    }
-    if (digit >= 'A' && digit <= 'F') {
-        return digit - 'A' + 10;
-    }
-    return -1;
+    return value.boolean();
 }
 
 std::string hexBytes(std::string_view hex, std::string_view key) {
@@ -112,8 +91,8 @@ std::string hexBytes(std::string_view hex, std::string_view key) {
     std::string bytes;
     bytes.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = hexDigit(hex[i]);
-        const int low = hexDigit(hex[i + 1]);
+        const int high = hexDigitValue(hex[i]);
+        const int low = hexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0) {
             throw Malformed(quoted(key) + " holds a character that is not a hex digit");
         }
@@ -125,135 +104,133 @@ std::string hexBytes(std::string_view hex, std::string_view key) {
 // Reads the values of one message into memory that the message owns.
 class Reader {
 public:
-    Reader(DecodedMessage& owner, const LineDocument& document)
-        : owner_(owner), document_(document) {}
+    explicit Reader(DecodedMessage& owner) : owner_(owner) {}
 
-    es_string_token_t token(const json& object, std::string_view key) {
-        const json* value = member(object, key);
-        return value ? tokenValue(*value, key) : es_string_token_t{};
+    es_string_token_t token(Value object, std::string_view key) {
+        const Value value = member(object, key);
+        return value ? tokenValue(value, key) : es_string_token_t{};
     }
 
-    es_string_token_t tokenValue(const json& value, std::string_view key) {
-        if (value.is_null()) {
+    es_string_token_t tokenValue(Value value, std::string_view key) {
+        if (value.is(Kind::null)) {
             return {};
         }
-        if (value.is_string()) {
-            return keepToken(value.get_ref<const std::string&>(), std::nullopt, key);
+        if (value.is(Kind::string)) {
+            return keepToken(value.string(), std::nullopt, key);
         }
-        if (!value.is_object()) {
+        if (!value.is(Kind::object)) {
             throw Malformed(quoted(key) + " is not a string token");
         }
-        const json* data = member(value, "data");
-        const json* hex = member(value, "hex");
-        if ((data && hex) || (data && !data->is_string()) || (hex && !hex->is_string())) {
+        const Value data = member(value, "data");
+        const Value hex = member(value, "hex");
+        if ((data && hex) || (data && !data.is(Kind::string)) || (hex && !hex.is(Kind::string))) {
             throw Malformed(quoted(key) + " needs one text \"data\" or \"hex\"");
         }
         std::string decodedHex;
         std::string_view bytes;
         if (data) {
-            bytes = data->get_ref<const std::string&>();
+            bytes = data.string();
         } else if (hex) {
-            decodedHex = hexBytes(hex->get_ref<const std::string&>(), key);
+            decodedHex = hexBytes(hex.string(), key);
             bytes = decodedHex;
         }
-        const json* length = member(value, "length");
+        const Value length = member(value, "length");
         return keepToken(
-            bytes, length ? std::optional(numberValue<size_t>(*length, key)) : std::nullopt, key);
+            bytes, length ? std::optional(numberValue<size_t>(length, key)) : std::nullopt, key);
     }
 
-    es_string_token_t* tokens(const json& object, std::string_view key, size_t& count) {
-        const json* value = member(object, key);
+    es_string_token_t* tokens(Value object, std::string_view key, size_t& count) {
+        const Value value = member(object, key);
         count = 0;
         if (!value) {
             return nullptr;
         }
-        if (LineDocument::isTextList(*value)) {
-            return textTokens(*value, key, count);
+        if (value.is(Kind::textList)) {
+            return textTokens(value, key, count);
         }
-        if (!value->is_array()) {
+        if (!value.is(Kind::array)) {
             throw Malformed(quoted(key) + " is not an array");
         }
-        es_string_token_t* list = owner_.makeArray<es_string_token_t>(value->size());
-        for (const json& item : *value) {
+        es_string_token_t* list = owner_.makeArray<es_string_token_t>(value.size());
+        for (Value item = value.firstItem(); count < value.size(); item = item.nextItem()) {
             list[count++] = tokenValue(item, key);
         }
         return list;
     }
 
-    es_file_t* file(const json& object, std::string_view key) {
-        const json* value = member(object, key);
+    es_file_t* file(Value object, std::string_view key) {
+        const Value value = member(object, key);
         if (!value) {
             return nullptr;
         }
         auto* result = owner_.make<es_file_t>();
-        if (value->is_string()) {
-            result->path = tokenValue(*value, key);
-        } else if (value->is_object()) {
-            result->path = token(*value, "path");
+        if (value.is(Kind::string)) {
+            result->path = tokenValue(value, key);
+        } else if (value.is(Kind::object)) {
+            result->path = token(value, "path");
         } else {
             throw Malformed(quoted(key) + " is not a file");
         }
         return result;
     }
 
-    es_process_t* process(const json& object, std::string_view key) {
-        const json* value = objectMember(object, key);
+    es_process_t* process(Value object, std::string_view key) {
+        const Value value = objectMember(object, key);
         if (!value) {
             return nullptr;
         }
         auto* result = owner_.make<es_process_t>();
-        result->audit_token = auditToken(*value, "audit_token");
-        result->parent_audit_token = auditToken(*value, "parent_audit_token");
-        result->responsible_audit_token = auditToken(*value, "responsible_audit_token");
-        result->ppid = number<pid_t>(*value, "ppid");
-        result->original_ppid = number<pid_t>(*value, "original_ppid");
-        result->group_id = number<pid_t>(*value, "group_id");
-        result->session_id = number<pid_t>(*value, "session_id");
-        result->team_id = token(*value, "team_id");
-        result->signing_id = token(*value, "signing_id");
-        result->is_platform_binary = flag(*value, "is_platform_binary");
-        result->executable = file(*value, "executable");
-        result->tty = file(*value, "tty");
-        if (const json* start = objectMember(*value, "start_time")) {
-            result->start_time.tv_sec = number<time_t>(*start, "sec");
-            result->start_time.tv_usec = boundedNumber<suseconds_t>(*start, "usec", 0, 999'999);
+        result->audit_token = auditToken(value, "audit_token");
+        result->parent_audit_token = auditToken(value, "parent_audit_token");
+        result->responsible_audit_token = auditToken(value, "responsible_audit_token");
+        result->ppid = number<pid_t>(value, "ppid");
+        result->original_ppid = number<pid_t>(value, "original_ppid");
+        result->group_id = number<pid_t>(value, "group_id");
+        result->session_id = number<pid_t>(value, "session_id");
+        result->team_id = token(value, "team_id");
+        result->signing_id = token(value, "signing_id");
+        result->is_platform_binary = flag(value, "is_platform_binary");
+        result->executable = file(value, "executable");
+        result->tty = file(value, "tty");
+        if (const Value start = objectMember(value, "start_time")) {
+            result->start_time.tv_sec = number<time_t>(start, "sec");
+            result->start_time.tv_usec = boundedNumber<suseconds_t>(start, "usec", 0, 999'999);
         }
         return result;
     }
 
     template <typename T> T* payload() { return owner_.make<T>(); }
-    size_t textCount(const json& list) const { return document_.textCount(list); }
-    template <typename T> T* array(size_t count) { return owner_.makeArray<T>(count); }
 
 private:
-    static audit_token_t auditToken(const json& object, std::string_view key) {
+    static audit_token_t auditToken(Value object, std::string_view key) {
         audit_token_t token{};
-        const json* value = objectMember(object, key);
+        const Value value = objectMember(object, key);
         if (!value) {
             return token;
         }
-        token.val[0] = number<uint32_t>(*value, "auid");
-        token.val[1] = number<uint32_t>(*value, "euid");
-        token.val[2] = number<uint32_t>(*value, "egid");
-        token.val[3] = number<uint32_t>(*value, "ruid");
-        token.val[4] = number<uint32_t>(*value, "rgid");
-        token.val[5] = static_cast<uint32_t>(number<int32_t>(*value, "pid"));
-        token.val[6] = static_cast<uint32_t>(number<int32_t>(*value, "asid"));
-        token.val[7] = static_cast<uint32_t>(number<int32_t>(*value, "pidversion"));
+        token.val[0] = number<uint32_t>(value, "auid");
+        token.val[1] = number<uint32_t>(value, "euid");
+        token.val[2] = number<uint32_t>(value, "egid");
+        token.val[3] = number<uint32_t>(value, "ruid");
+        token.val[4] = number<uint32_t>(value, "rgid");
+        token.val[5] = static_cast<uint32_t>(number<int32_t>(value, "pid"));
+        token.val[6] = static_cast<uint32_t>(number<int32_t>(value, "asid"));
+        token.val[7] = static_cast<uint32_t>(number<int32_t>(value, "pidversion"));
         return token;
     }
 
-    // The tokens point into the document's text buffer, which already ends every text with a
-    // zero byte, so a list of millions of arguments costs no copy of each.
-    es_string_token_t* textTokens(const json& list, std::string_view key, size_t& count) {
-        count = document_.textCount(list);
+    // The texts, each already followed by a zero byte, are copied all at once and the tokens
+    // point into the copy, so a list of millions of arguments costs no allocation for each.
+    es_string_token_t* textTokens(Value list, std::string_view key, size_t& count) {
+        count = list.size();
         es_string_token_t* tokens = owner_.makeArray<es_string_token_t>(count);
+        const std::string_view texts = list.texts();
+        const char* kept = owner_.keep(texts, texts.size());
         for (size_t index = 0; index < count; ++index) {
-            const std::string_view text = document_.text(list, index);
+            const std::string_view text = list.text(index);
             charge(text.size(), text.size(), key);
-            tokens[index] = {text.size(), text.data()};
+            tokens[index] = {text.size(), kept + (text.data() - texts.data())};
         }
-        owner_.hold(document_.texts());
         return tokens;
     }
 
@@ -276,58 +253,57 @@ private:
     }
 
     DecodedMessage& owner_;
-    const LineDocument& document_;
     size_t budget_ = 0;
 };
 
-void fixedText(const json& object, std::string_view key, char* target, size_t size) {
-    const json* value = member(object, key);
+void fixedText(Value object, std::string_view key, char* target, size_t size) {
+    const Value value = member(object, key);
     if (!value) {
         return;
     }
-    if (!value->is_string()) {
+    if (!value.is(Kind::string)) {
         throw Malformed(quoted(key) + " is not a string");
     }
-    const auto& text = value->get_ref<const std::string&>();
+    const std::string_view text = value.string();
     // A longer name fills the whole array, with no zero byte, as the kernel leaves it.
     std::memcpy(target, text.data(), std::min(size, text.size()));
 }
 
-es_statfs_t* statfs(Reader& reader, const json& event) {
+es_statfs_t* statfs(Reader& reader, Value event) {
     auto* result = reader.payload<es_statfs_t>();
-    const json* value = objectMember(event, "statfs");
+    const Value value = objectMember(event, "statfs");
     if (!value) {
         return result;
     }
-    result->f_bsize = number<uint32_t>(*value, "f_bsize");
-    result->f_iosize = number<int32_t>(*value, "f_iosize");
-    result->f_blocks = number<uint64_t>(*value, "f_blocks");
-    result->f_bfree = number<uint64_t>(*value, "f_bfree");
-    result->f_bavail = number<uint64_t>(*value, "f_bavail");
-    result->f_files = number<uint64_t>(*value, "f_files");
-    result->f_ffree = number<uint64_t>(*value, "f_ffree");
-    if (const json* fsid = member(*value, "f_fsid")) {
-        if (LineDocument::isTextList(*fsid) && reader.textCount(*fsid) == 2) {
+    result->f_bsize = number<uint32_t>(value, "f_bsize");
+    result->f_iosize = number<int32_t>(value, "f_iosize");
+    result->f_blocks = number<uint64_t>(value, "f_blocks");
+    result->f_bfree = number<uint64_t>(value, "f_bfree");
+    result->f_bavail = number<uint64_t>(value, "f_bavail");
+    result->f_files = number<uint64_t>(value, "f_files");
+    result->f_ffree = number<uint64_t>(value, "f_ffree");
+    if (const Value fsid = member(value, "f_fsid")) {
+        if (fsid.is(Kind::textList) && fsid.size() == 2) {
             throw Malformed("\"f_fsid\" is not a number in range");
         }
-        if (!fsid->is_array() || fsid->size() != 2) {
+        if (!fsid.is(Kind::array) || fsid.size() != 2) {
             throw Malformed("\"f_fsid\" is not an array of two numbers");
         }
-        result->f_fsid.val[0] = numberValue<int32_t>((*fsid)[0], "f_fsid");
-        result->f_fsid.val[1] = numberValue<int32_t>((*fsid)[1], "f_fsid");
+        result->f_fsid.val[0] = numberValue<int32_t>(fsid.firstItem(), "f_fsid");
+        result->f_fsid.val[1] = numberValue<int32_t>(fsid.firstItem().nextItem(), "f_fsid");
     }
-    result->f_owner = number<uid_t>(*value, "f_owner");
-    result->f_type = number<uint32_t>(*value, "f_type");
-    result->f_flags = number<uint32_t>(*value, "f_flags");
-    result->f_fssubtype = number<uint32_t>(*value, "f_fssubtype");
-    fixedText(*value, "f_fstypename", result->f_fstypename, sizeof result->f_fstypename);
-    fixedText(*value, "f_mntonname", result->f_mntonname, sizeof result->f_mntonname);
-    fixedText(*value, "f_mntfromname", result->f_mntfromname, sizeof result->f_mntfromname);
-    result->f_flags_ext = number<uint32_t>(*value, "f_flags_ext");
+    result->f_owner = number<uid_t>(value, "f_owner");
+    result->f_type = number<uint32_t>(value, "f_type");
+    result->f_flags = number<uint32_t>(value, "f_flags");
+    result->f_fssubtype = number<uint32_t>(value, "f_fssubtype");
+    fixedText(value, "f_fstypename", result->f_fstypename, sizeof result->f_fstypename);
+    fixedText(value, "f_mntonname", result->f_mntonname, sizeof result->f_mntonname);
+    fixedText(value, "f_mntfromname", result->f_mntfromname, sizeof result->f_mntfromname);
+    result->f_flags_ext = number<uint32_t>(value, "f_flags_ext");
     return result;
 }
 
-es_event_exec_t exec(Reader& reader, const json& event) {
+es_event_exec_t exec(Reader& reader, Value event) {
     es_event_exec_t result{};
     result.target = reader.process(event, "target");
     result.script = reader.file(event, "script");
@@ -342,12 +318,11 @@ es_event_exec_t exec(Reader& reader, const json& event) {
     return result;
 }
 
-es_event_authentication_t* authentication(Reader& reader, const json& event) {
+es_event_authentication_t* authentication(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_authentication_t>();
     result->success = flag(event, "success");
     result->type = number<es_authentication_type_t>(event, "type");
-    const json* given = objectMember(event, "data");
-    const json& data = given ? *given : emptyObject();
+    const Value data = objectMember(event, "data");
     switch (result->type) {
     case ES_AUTHENTICATION_TYPE_OD: {
         auto* od = reader.payload<es_event_authentication_od_t>();
@@ -391,14 +366,14 @@ es_event_authentication_t* authentication(Reader& reader, const json& event) {
 }
 
 // The four login-window session payloads have the same two fields.
-template <typename Session> Session* session(Reader& reader, const json& event) {
+template <typename Session> Session* session(Reader& reader, Value event) {
     auto* result = reader.payload<Session>();
     result->username = reader.token(event, "username");
     result->graphical_session_id = number<es_graphical_session_id_t>(event, "graphical_session_id");
     return result;
 }
 
-es_event_screensharing_attach_t* screensharingAttach(Reader& reader, const json& event) {
+es_event_screensharing_attach_t* screensharingAttach(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_screensharing_attach_t>();
     result->success = flag(event, "success");
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
@@ -412,7 +387,7 @@ es_event_screensharing_attach_t* screensharingAttach(Reader& reader, const json&
     return result;
 }
 
-es_event_screensharing_detach_t* screensharingDetach(Reader& reader, const json& event) {
+es_event_screensharing_detach_t* screensharingDetach(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_screensharing_detach_t>();
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
     result->source_address = reader.token(event, "source_address");
@@ -421,7 +396,7 @@ es_event_screensharing_detach_t* screensharingDetach(Reader& reader, const json&
     return result;
 }
 
-es_event_openssh_login_t* opensshLogin(Reader& reader, const json& event) {
+es_event_openssh_login_t* opensshLogin(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_openssh_login_t>();
     result->success = flag(event, "success");
     result->result_type = number<es_openssh_login_result_type_t>(event, "result_type");
@@ -433,7 +408,7 @@ es_event_openssh_login_t* opensshLogin(Reader& reader, const json& event) {
     return result;
 }
 
-es_event_openssh_logout_t* opensshLogout(Reader& reader, const json& event) {
+es_event_openssh_logout_t* opensshLogout(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_openssh_logout_t>();
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
     result->source_address = reader.token(event, "source_address");
@@ -442,7 +417,7 @@ es_event_openssh_logout_t* opensshLogout(Reader& reader, const json& event) {
     return result;
 }
 
-es_event_login_login_t* loginLogin(Reader& reader, const json& event) {
+es_event_login_login_t* loginLogin(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_login_login_t>();
     result->success = flag(event, "success");
     result->failure_message = reader.token(event, "failure_message");
@@ -452,14 +427,14 @@ es_event_login_login_t* loginLogin(Reader& reader, const json& event) {
     return result;
 }
 
-es_event_login_logout_t* loginLogout(Reader& reader, const json& event) {
+es_event_login_logout_t* loginLogout(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_login_logout_t>();
     result->username = reader.token(event, "username");
     result->uid = number<uid_t>(event, "uid");
     return result;
 }
 
-es_event_su_t* su(Reader& reader, const json& event) {
+es_event_su_t* su(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_su_t>();
     result->success = flag(event, "success");
     result->failure_message = reader.token(event, "failure_message");
@@ -474,14 +449,14 @@ es_event_su_t* su(Reader& reader, const json& event) {
     return result;
 }
 
-es_event_sudo_t* sudo(Reader& reader, const json& event) {
+es_event_sudo_t* sudo(Reader& reader, Value event) {
     auto* result = reader.payload<es_event_sudo_t>();
     result->success = flag(event, "success");
-    if (const json* reject = objectMember(event, "reject_info")) {
+    if (const Value reject = objectMember(event, "reject_info")) {
         auto* info = reader.payload<es_sudo_reject_info_t>();
-        info->plugin_name = reader.token(*reject, "plugin_name");
-        info->plugin_type = number<es_sudo_plugin_type_t>(*reject, "plugin_type");
-        info->failure_message = reader.token(*reject, "failure_message");
+        info->plugin_name = reader.token(reject, "plugin_name");
+        info->plugin_type = number<es_sudo_plugin_type_t>(reject, "plugin_type");
+        info->failure_message = reader.token(reject, "failure_message");
         result->reject_info = info;
     }
     result->has_from_uid = flag(event, "has_from_uid");
@@ -495,7 +470,7 @@ es_event_sudo_t* sudo(Reader& reader, const json& event) {
 }
 
 // Whether the type has a payload in the stream format; other types keep an empty one.
-bool readPayload(Reader& reader, es_message_t& message, const json& event) {
+bool readPayload(Reader& reader, es_message_t& message, Value event) {
     es_events_t& payload = message.event;
     switch (message.event_type) {
     case ES_EVENT_TYPE_NOTIFY_EXEC:
@@ -565,32 +540,39 @@ MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
     if (line.size() > maxLineLength) {
         return {std::nullopt, lineTooLong()};
     }
-    const auto document = LineDocument::parse(line);
-    if (!document || !document->root().is_object()) {
+    Result result = decodeObject(line);
+    if (line.size() > reusedLineLength) {
+        document_.release();
+    }
+    return result;
+}
+
+MessageDecoder::Result MessageDecoder::decodeObject(std::string_view line) {
+    if (!document_.parse(line) || !document_.root().is(Kind::object)) {
         return {std::nullopt, "not a JSON object"};
     }
-    const json& object = document->root();
+    const Value object = document_.root();
     DecodedMessage decoded;
     es_message_t& message = decoded.message();
     bool timeLeftOut = false;
     bool sequenceLeftOut = false;
     bool knownType = false;
     try {
-        Reader reader(decoded, *document);
+        Reader reader(decoded);
         message.version = number<uint32_t>(object, "version", 7);
-        if (const json* time = objectMember(object, "time")) {
-            message.time.tv_sec = number<time_t>(*time, "sec");
-            message.time.tv_nsec = boundedNumber<long>(*time, "nsec", 0, 999'999'999);
+        if (const Value time = objectMember(object, "time")) {
+            message.time.tv_sec = number<time_t>(time, "sec");
+            message.time.tv_nsec = boundedNumber<long>(time, "nsec", 0, 999'999'999);
         } else {
             setTime(message, clock_());
             timeLeftOut = true;
         }
-        sequenceLeftOut = !object.contains("global_seq_num");
+        sequenceLeftOut = !object.member("global_seq_num");
         message.global_seq_num = number<uint64_t>(object, "global_seq_num");
         message.event_type = number<es_event_type_t>(object, "event_type");
         message.process = reader.process(object, "process");
-        const json* event = objectMember(object, "event");
-        knownType = readPayload(reader, message, event ? *event : emptyObject());
+        // A left-out event reads as an object with no members.
+        knownType = readPayload(reader, message, objectMember(object, "event"));
     } catch (const Malformed& error) {
         return {std::nullopt, error.what()};
     }

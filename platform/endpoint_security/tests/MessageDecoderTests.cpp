@@ -179,6 +179,89 @@ TEST(MessageDecoder, ArraysOfTextsAreNotNumbersAndLinesHaveABound) {
     }
 }
 
+// The version, the sequence number ("?" when left out) and the identifier's bytes ("-" for no
+// pointer), or the error.
+std::string outcome(std::string_view line) {
+    const auto decoded = MessageDecoder().decode(line);
+    if (!decoded.message) {
+        return "error: " + decoded.error;
+    }
+    const es_message_t& message = decoded.message->message();
+    const es_string_token_t& identifier = message.event.kextload.identifier;
+    return std::to_string(message.version) + " " + std::to_string(message.global_seq_num) +
+           (decoded.sequenceLeftOut ? "? " : " ") +
+           (identifier.data ? std::string(identifier.data, identifier.length) : "-");
+}
+
+TEST(MessageDecoder, HostileLinesReadExactlyAsStrictJSON) {
+    const std::string notJSON = "error: not a JSON object";
+    const std::string versionOutOfRange = "error: \"version\" is not a number in range";
+    const auto identifier = [](const std::string& value) {
+        return R"({"event_type": 17, "event": {"identifier": )" + value + "}}";
+    };
+    const struct {
+        std::string line;
+        std::string outcome;
+    } cases[] = {
+        {"\xEF\xBB\xBF{\"version\": 3}", "3 0? -"},
+        {"\xEF\xBB{}", notJSON},
+        {" \t{\"version\": 3}\r ", "3 0? -"},
+        {"", notJSON},
+        {"{} {}", notJSON},
+        {"{\"version\": 3} \0{\xFF"s, "3 0? -"},
+        {"{\"version\": 3\0}"s, notJSON},
+        {R"({"version": 1,})", notJSON},
+        {R"({"version": 1 /* x */})", notJSON},
+        {R"({"version": tru})", notJSON},
+        {R"({"version": 1, "version": 2})", "2 0? -"},
+        {R"({"version": "x", "version": 5})", "5 0? -"},
+        {R"({"version": 5, "version": null})", "7 0? -"},
+        {R"({"global_seq_num": null})", "7 0 -"},
+        {R"({"version": -0, "global_seq_num": 18446744073709551615})", "0 18446744073709551615 -"},
+        {R"({"version": 4294967295})", "4294967295 0? -"},
+        {R"({"version": 18446744073709551616})", versionOutOfRange},
+        {R"({"version": -9223372036854775809})", versionOutOfRange},
+        {R"({"version": 0.0})", versionOutOfRange},
+        {R"({"version": 1e5})", versionOutOfRange},
+        {R"({"version": 1e-400})", versionOutOfRange},
+        {R"({"version": 1e400})", notJSON},
+        {R"({"version": -1)" + std::string(400, '0') + "}", notJSON},
+        {R"({"version": 0.)" + std::string(400, '0') + "1e400}", versionOutOfRange},
+        {R"({"version": 01})", notJSON},
+        {R"({"version": 1.})", notJSON},
+        {R"({"version": .5})", notJSON},
+        {R"({"version": +1})", notJSON},
+        {R"({"version": ["1"]})", versionOutOfRange},
+        {identifier(R"("\u00e9\uD83D\ude00\/\u0000")"), "7 0? \xC3\xA9\xF0\x9F\x98\x80/\0"s},
+        {identifier("\"\xF0\x9F\x98\x80\x7F\""), "7 0? \xF0\x9F\x98\x80\x7F"},
+        {identifier(R"("\ud83d")"), notJSON},
+        {identifier(R"("\ud83dx")"), notJSON},
+        {identifier(R"("\ud83d\u0041")"), notJSON},
+        {identifier(R"("\udc00")"), notJSON},
+        {identifier(R"("\u12")"), notJSON},
+        {identifier(R"("\x")"), notJSON},
+        {identifier("\"\x01\""), notJSON},
+        {identifier("\"\xC0\x80\""), notJSON},
+        {identifier("\"\xED\xA0\x80\""), notJSON},
+        {identifier("\"\xE0\x9F\x80\""), notJSON},
+        {identifier("\"\xF4\x90\x80\x80\""), notJSON},
+        {identifier("\"\xF0\x9F\x98\""), notJSON},
+        {identifier(R"(["a"])"), "error: \"identifier\" is not a string token"},
+        {identifier(R"({"data": ["a"]})"),
+         "error: \"identifier\" needs one text \"data\" or \"hex\""},
+        {identifier(R"({"data": "a", "length": ["1"]})"),
+         "error: \"identifier\" is not a number in range"},
+        {R"({"process": ["a"]})", "error: \"process\" is not an object"},
+        {R"({"process": {"executable": []}})", "error: \"executable\" is not a file"},
+        {R"({"process": {"is_platform_binary": ["true"]}})",
+         "error: \"is_platform_binary\" is not true or false"},
+        {identifier(R"("x", "x": [[[[[[[[[["deep", 1]]]]]]]]]])"), "7 0? x"},
+    };
+    for (const auto& testCase : cases) {
+        EXPECT_EQ(outcome(testCase.line), testCase.outcome) << testCase.line.substr(0, 80);
+    }
+}
+
 TEST(MessageDecoder, RejectsLinesThatAreNotMessages) {
     const char* const lines[] = {
         "not json",
