@@ -47,9 +47,11 @@ public:
         std::optional<T> item(std::move(items_.front().first));
         weight_ -= items_.front().second;
         items_.pop_front();
-        // A waiting producer is woken only once half the room is free, so that it refills in a
-        // burst instead of switching threads for every item.
-        const bool wakeProducer = items_.size() <= capacity_ / 2 || weight_ <= weightCapacity_ / 2;
+        // A waiting producer is woken only once half the room is free, in items and in weight
+        // alike, so that it refills in a burst instead of switching threads for every item:
+        // whichever bound holds it back, the other is loose, and the queue running empty
+        // satisfies both.
+        const bool wakeProducer = items_.size() <= capacity_ / 2 && weight_ <= weightCapacity_ / 2;
         lock.unlock();
         if (wakeProducer) {
             notFull_.notify_one();

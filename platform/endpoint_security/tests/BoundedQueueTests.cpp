@@ -53,6 +53,24 @@ TEST(BoundedQueue, WeightHoldsTheProducerAndAnOverweightItemPassesOnlyAlone) {
     EXPECT_EQ(queue.pop(), 3);
 }
 
+// Waking the producer for every item taken would switch threads twice per message; it
+// waits until half the items have left, however little they weigh.
+TEST(BoundedQueue, AHeldProducerIsWokenOnlyOnceHalfTheItemsHaveLeft) {
+    BoundedQueue<int> queue(4, 1000);
+    for (int item = 1; item <= 4; ++item) {
+        ASSERT_TRUE(queue.push(item, 1));
+    }
+    std::atomic<bool> in{false};
+    std::thread producer([&] { in = queue.push(5, 1); });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(queue.pop(), 1);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(in);
+    EXPECT_EQ(queue.pop(), 2);
+    producer.join();
+    EXPECT_TRUE(in);
+}
+
 TEST(BoundedQueue, ClosingReleasesBothSidesAndFreesWhatItHeld) {
     BoundedQueue<std::shared_ptr<int>> full(1);
     const auto held = std::make_shared<int>(1);
