@@ -8,11 +8,15 @@
 
 namespace vorla::foundation {
 
+// ICU's formatter is built on first use, not by each setter: building one loads locale and
+// zone data, which costs a start of the extension milliseconds, while most formatters are set
+// up at start and many are never asked for a date.
 struct DateFormatter::State {
     std::optional<std::string> locale; // none: the current locale
     std::string pattern;
-    std::optional<std::string> timeZone;           // none: the system's zone
+    std::optional<std::string> timeZone; // none: the system's zone; an unknown one counts as none
     std::unique_ptr<icu::SimpleDateFormat> format; // none when the pattern is empty or invalid
+    bool built = false;                            // whether format follows the settings
 };
 
 DateFormatter::DateFormatter() : state_(std::make_unique<State>()) {}
@@ -22,7 +26,6 @@ DateFormatter::DateFormatter(const DateFormatter& other) : state_(std::make_uniq
     state_->locale = other.state_->locale;
     state_->pattern = other.state_->pattern;
     state_->timeZone = other.state_->timeZone;
-    rebuild();
 }
 
 DateFormatter& DateFormatter::operator=(const DateFormatter& other) {
@@ -39,29 +42,23 @@ DateFormatter::~DateFormatter() = default;
 void DateFormatter::setLocale(std::string_view identifier) {
     const std::lock_guard lock(mutex_);
     state_->locale = std::string(identifier);
-    rebuild();
+    state_->built = false;
 }
 
 void DateFormatter::setDateFormat(std::string_view pattern) {
     const std::lock_guard lock(mutex_);
     state_->pattern = std::string(pattern);
-    rebuild();
+    state_->built = false;
 }
 
 void DateFormatter::setTimeZone(std::string_view identifier) {
     const std::lock_guard lock(mutex_);
-    const std::unique_ptr<icu::TimeZone> zone(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(
-            icu::StringPiece(identifier.data(), static_cast<int32_t>(identifier.size())))));
-    if (zone && *zone != icu::TimeZone::getUnknown()) {
-        state_->timeZone = std::string(identifier);
-    } else {
-        state_->timeZone.reset();
-    }
-    rebuild();
+    state_->timeZone = std::string(identifier);
+    state_->built = false;
 }
 
-void DateFormatter::rebuild() {
+void DateFormatter::build() const {
+    state_->built = true;
     state_->format.reset();
     if (state_->pattern.empty()) {
         return;
@@ -74,10 +71,13 @@ void DateFormatter::rebuild() {
     if (U_FAILURE(status)) {
         return;
     }
-    // Without an explicit zone the formatter keeps ICU's default, the system's zone.
+    // Without a known zone the formatter keeps ICU's default, the system's zone.
     if (state_->timeZone) {
-        format->adoptTimeZone(
+        std::unique_ptr<icu::TimeZone> zone(
             icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(*state_->timeZone)));
+        if (zone && *zone != icu::TimeZone::getUnknown()) {
+            format->adoptTimeZone(zone.release());
+        }
     }
     state_->format = std::move(format);
 }
@@ -88,6 +88,9 @@ std::string DateFormatter::string(Date date) const {
     const auto milliseconds =
         std::chrono::floor<std::chrono::milliseconds>(date.time_since_epoch()).count();
     const std::lock_guard lock(mutex_);
+    if (!state_->built) {
+        build();
+    }
     if (!state_->format) {
         return "";
     }

@@ -33,7 +33,8 @@ public:
 
 private:
     struct State;
-    void rebuild();
+    // Builds ICU's formatter from the settings; the lock is held.
+    void build() const;
 
     mutable std::mutex mutex_;
     std::unique_ptr<State> state_;
