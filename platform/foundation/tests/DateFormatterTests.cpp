@@ -37,6 +37,11 @@ TEST(DateFormatterTest, FormatsWithLocalePatternAndZone) {
             << row.pattern;
     }
     EXPECT_EQ(DateFormatter().string(mayFirst), "");
+    // A setting made after a date was formatted applies to the next one.
+    auto changed = formatter("en_US_POSIX", "HH:mm", "Asia/Tokyo");
+    EXPECT_EQ(changed.string(mayFirst), "19:00");
+    changed.setTimeZone("UTC");
+    EXPECT_EQ(changed.string(mayFirst), "10:00");
 }
 
 TEST(DateFormatterTest, UnknownZoneFallsBackToTheSystemZone) {
