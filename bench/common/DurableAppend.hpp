@@ -43,6 +43,13 @@ inline void durableAppend(const std::string& path, std::string_view line) {
     benchmark::DoNotOptimize(status.st_size);
 }
 
+// Puts what was written to the file on the disk.
+inline void synchronise(const std::string& path) {
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ::fsync(file);
+    ::close(file);
+}
+
 struct RoundTotals {
     double first = 0;
     double second = 0;
