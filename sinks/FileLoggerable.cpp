@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
-#include <deque>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace vorla {
 
@@ -45,7 +45,7 @@ struct FileLoggerable::PendingLines {
     struct Held {
         std::string bytes;
         // The byte count of each held line, oldest first.
-        std::deque<std::size_t> lineSizes;
+        std::vector<std::size_t> lineSizes;
     };
 
     std::mutex mutex;
@@ -66,11 +66,12 @@ struct FileLoggerable::PendingLines {
     void keep(Held lines, const SinkReporter& reporter, const foundation::URL& fileURL) {
         std::size_t dropped = 0;
         std::size_t cut = 0;
-        while (lines.bytes.size() - cut > pendingLimit && !lines.lineSizes.empty()) {
-            cut += lines.lineSizes.front();
-            lines.lineSizes.pop_front();
+        while (lines.bytes.size() - cut > pendingLimit && dropped < lines.lineSizes.size()) {
+            cut += lines.lineSizes[dropped];
             ++dropped;
         }
+        lines.lineSizes.erase(lines.lineSizes.begin(),
+                              lines.lineSizes.begin() + static_cast<std::ptrdiff_t>(dropped));
         lines.bytes.erase(0, cut);
         const std::lock_guard lock(mutex);
         held = std::move(lines);
@@ -170,14 +171,18 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
     lines.bytes.reserve(lines.bytes.size() + line.size() + 2);
     lines.bytes.append(line);
     lines.bytes.append("\r\n");
-    lines.lineSizes.push_back(line.size() + 2);
+    // Sizes are kept only for lines that must wait, so that the bound drops whole lines.
+    const auto keepForLater = [&] {
+        lines.lineSizes.push_back(line.size() + 2);
+        pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
+    };
 
     std::string failure;
     std::optional<foundation::FileHandle> handle = openForAppending(writeMode, failure);
     if (!handle) {
         reportAppendFailure(failure);
         if (force) {
-            pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
+            keepForLater();
         }
         return std::nullopt;
     }
@@ -189,7 +194,7 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
             reportAppendFailure(error.what());
         }
         if (force) {
-            pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
+            keepForLater();
         }
     }
     const std::uint64_t size = handle->size();
