@@ -52,7 +52,8 @@ public:
     public:
         enum class Kind { jsonEncode, unknownEventType };
 
-        // The encoded record was not valid UTF-8; its size in bytes.
+        // The encoded record was not valid UTF-8; its size in bytes. The record writers repair
+        // invalid UTF-8 as they write, so no line of theirs raises it.
         static FormatErr jsonEncode(std::size_t byteCount);
         static FormatErr unknownEventType(es_event_type_t eventType);
 

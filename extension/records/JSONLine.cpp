@@ -2,6 +2,7 @@
 
 #include "extension/records/RecordText.hpp"
 #include "extension/records/Timestamp.hpp"
+#include "platform/foundation/UTF8.hpp"
 
 #include <array>
 #include <charconv>
@@ -53,7 +54,7 @@ JSONLine& JSONLine::string(std::string_view bytes) {
     while (i < bytes.size()) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         if (byte >= 0x80) {
-            const UTF8Sequence sequence = utf8SequenceAt(bytes, i);
+            const foundation::UTF8Sequence sequence = foundation::utf8SequenceAt(bytes, i);
             if (!sequence.wellFormed) {
                 text_.append(bytes.substr(run, i - run)).append(replacementCharacter);
                 run = sequence.end;

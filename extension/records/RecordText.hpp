@@ -26,14 +26,6 @@ std::string_view fixedView(const char* characters, size_t size);
 std::string validUTF8(std::string_view bytes);
 std::string validUTF8(std::string&& bytes);
 
-// The UTF-8 sequence that begins with the non-ASCII byte at `start`: its end lies past the
-// whole character when it is well-formed, else past its maximal invalid subpart.
-struct UTF8Sequence {
-    size_t end;
-    bool wellFormed;
-};
-UTF8Sequence utf8SequenceAt(std::string_view bytes, size_t start);
-
 // Whether the bytes are well-formed UTF-8 throughout.
 bool isValidUTF8(std::string_view bytes);
 

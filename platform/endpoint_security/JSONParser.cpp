@@ -1,6 +1,7 @@
 #include "platform/endpoint_security/JSONParser.hpp"
 
 #include "platform/endpoint_security/HexDigit.hpp"
+#include "platform/foundation/UTF8.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -16,46 +17,6 @@ bool isDigit(char c) {
 // Most characters of a string, told apart without a call; '"' and '\\' are looked for first.
 bool isPlainASCII(char c) {
     return c >= 0x20 && c < 0x7F;
-}
-
-// The length of the character that the text begins with, if it may stand in a string as it is:
-// valid UTF-8 and no control character.
-size_t plainCharacterLength(std::string_view text) {
-    const auto byte = [&](size_t index) { return static_cast<unsigned char>(text[index]); };
-    const unsigned char first = byte(0);
-    if (first < 0x20) {
-        return 0;
-    }
-    if (first < 0x80) {
-        return 1;
-    }
-    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF;
-    // every later byte is a plain continuation byte.
-    size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        low = first == 0xE0 ? 0xA0 : 0x80;
-        high = first == 0xED ? 0x9F : 0xBF;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        low = first == 0xF0 ? 0x90 : 0x80;
-        high = first == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (size_t index = 2; index < length; ++index) {
-        if (byte(index) < 0x80 || byte(index) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
 }
 
 void appendUTF8(std::string& target, uint32_t codePoint) {
@@ -281,9 +242,17 @@ bool JSONParser::escapedString(size_t start, std::string_view& result) {
 }
 
 bool JSONParser::plainCharacter() {
-    const size_t length = plainCharacterLength(text_.substr(position_));
-    position_ += length;
-    return length != 0;
+    const auto first = static_cast<unsigned char>(text_[position_]);
+    if (first < 0x20) {
+        return false;
+    }
+    if (first < 0x80) {
+        ++position_;
+        return true;
+    }
+    const foundation::UTF8Sequence sequence = foundation::utf8SequenceAt(text_, position_);
+    position_ = sequence.end;
+    return sequence.wellFormed;
 }
 
 bool JSONParser::escape() {

@@ -54,6 +54,8 @@ private:
     bool literal(std::string_view word);
     bool string(std::string_view& result);
     bool escapedString(size_t start, std::string_view& result);
+    // Steps over a character that is no plain ASCII but may stand unescaped in a string: DEL or
+    // a well-formed UTF-8 sequence. False for a control character or invalid UTF-8.
     bool plainCharacter();
     bool escape();
     // The four hex digits of an escape, or -1.
