@@ -19,8 +19,9 @@ namespace {
 // Enough decoded messages to keep the handler busy while the reader waits for input, few
 // enough that a fast stream cannot make the service hold much memory. A decoded message costs
 // memory in proportion to its line, so the lines waiting may together be no longer than one
-// line may be.
-constexpr size_t readAheadMessages = 16;
+// line may be. The reader is woken only once half of them are delivered, and waking a thread
+// costs as much as writing a few lines, so the count also sets how rarely that happens.
+constexpr size_t readAheadMessages = 64;
 constexpr size_t readAheadLineBytes = MessageDecoder::maxLineLength;
 
 // A line of the stream as the reader leaves it for delivery: a message, or why it was skipped.
