@@ -38,8 +38,9 @@ using namespace vorla::extension;
 using Clock = std::chrono::steady_clock;
 using bench::scratchFolder;
 
-// A realistic execution: a dozen arguments, a short environment, a terminal.
-std::string execJSON(int index) {
+// A realistic execution: a dozen arguments, a short environment, a terminal. A client's
+// messages are numbered from 1 on; a gap in the numbers is reported as lost messages.
+std::string execJSON(int index, int sequenceNumber) {
     std::string args = R"(["/usr/bin/clang", "-c", "-O2", "-Wall", "-I/usr/include")";
     for (int arg = 0; arg < 8; ++arg) {
         args += ", \"src/module" + std::to_string(index % 97) + "_" + std::to_string(arg) + ".c\"";
@@ -49,7 +50,7 @@ std::string execJSON(int index) {
     const std::string token = R"({"auid": 0, "euid": 0, "egid": 0, "ruid": 0, "rgid": 0,
         "pid": )" + std::to_string(1000 + index % 30000) +
                               R"(, "asid": 100001, "pidversion": 3})";
-    return R"({"event_type": 9, "global_seq_num": )" + std::to_string(index + 1) +
+    return R"({"event_type": 9, "global_seq_num": )" + std::to_string(sequenceNumber) +
            R"(, "process": {"audit_token": )" + token + R"(, "executable": "/bin/zsh"},
         "event": {"target": {"audit_token": )" +
            token + R"(, "parent_audit_token": )" + token + R"(, "responsible_audit_token": )" +
@@ -67,8 +68,8 @@ const char* const accessJSON =
         "has_uid": true, "uid": 501}})";
 
 // The message as one line of the stream that the extension reads.
-std::string streamLine(int index) {
-    std::string json = execJSON(index);
+std::string streamLine(int index, int sequenceNumber) {
+    std::string json = execJSON(index, sequenceNumber);
     std::replace(json.begin(), json.end(), '\n', ' ');
     return json;
 }
@@ -85,7 +86,7 @@ endpoint_security::DecodedMessage decode(const std::string& json) {
 
 std::string execLine() {
     Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter(), true);
-    return *formatter.formatExec(decode(execJSON(1)).message());
+    return *formatter.formatExec(decode(execJSON(1, 1)).message());
 }
 
 void sinkDurableLine(benchmark::State& state, const char* parent) {
@@ -114,7 +115,7 @@ void BM_PlainLoopInMemory(benchmark::State& state) {
 BENCHMARK(BM_PlainLoopInMemory)->Iterations(20000);
 
 void BM_DecodeExec(benchmark::State& state) {
-    const std::string line = streamLine(1);
+    const std::string line = streamLine(1, 1);
     endpoint_security::MessageDecoder decoder;
     for (auto _ : state) {
         benchmark::DoNotOptimize(decoder.decode(line));
@@ -123,7 +124,7 @@ void BM_DecodeExec(benchmark::State& state) {
 BENCHMARK(BM_DecodeExec);
 
 void formatExec(benchmark::State& state, Formatter::type format) {
-    const auto message = decode(execJSON(1));
+    const auto message = decode(execJSON(1, 1));
     Formatter formatter(format, "${timestamp} ${username} ${group} ${command} ${args}",
                         makeSharedDateFormatter(), true);
     for (auto _ : state) {
@@ -255,8 +256,9 @@ void replayComparison(const char* place, const std::string& parent) {
     for (int round = 0; round < rounds; ++round) {
         streams.push_back(measured.root() + "/stream-" + std::to_string(round) + ".jsonl");
         std::ofstream out(streams.back());
-        for (int index = round * linesPerRound; index < (round + 1) * linesPerRound; ++index) {
-            out << streamLine(index) << '\n';
+        // Each replay is a new client, whose numbers begin anew.
+        for (int line = 0; line < linesPerRound; ++line) {
+            out << streamLine(round * linesPerRound + line, line + 1) << '\n';
         }
     }
     // The streams are on the disk before the rounds begin: their writing back must not compete
