@@ -1,13 +1,15 @@
 #pragma once
 
 // What the benchmark programs share: scratch folders, the plainest durable append of one line,
-// and the measuring of two pieces of work in alternating rounds.
+// and the measuring of pieces of work that take turns going first.
 
+#include <array>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <stdlib.h>
 #include <string>
 #include <string_view>
@@ -50,31 +52,38 @@ inline void synchronise(const std::string& path) {
     ::close(file);
 }
 
+// Runs each piece of work once and returns the seconds of each. Which one goes first moves
+// on by one with every round, so none always follows a pause.
+template <std::size_t Count>
+std::array<double, Count> takeTurns(int round,
+                                    const std::array<std::function<void()>, Count>& work) {
+    using Clock = std::chrono::steady_clock;
+    std::array<double, Count> seconds{};
+    for (std::size_t turn = 0; turn < Count; ++turn) {
+        const std::size_t side = (round + turn) % Count;
+        const auto start = Clock::now();
+        work[side]();
+        seconds[side] = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    return seconds;
+}
+
 struct RoundTotals {
     double first = 0;
     double second = 0;
 };
 
-// Runs the two pieces of work alternately, `rounds` times each, and adds up the seconds of
-// each side. A change in the load of a shared machine (of its disk above all) then weighs on
-// both sides alike; which side goes first alternates too, so neither always follows a pause.
-template <typename First, typename Second>
-RoundTotals alternatingRounds(int rounds, First first, Second second) {
-    using Clock = std::chrono::steady_clock;
-    const auto timed = [](auto& work) {
-        const auto start = Clock::now();
-        work();
-        return std::chrono::duration<double>(Clock::now() - start).count();
-    };
+// Runs the two pieces of work in turns, `rounds` times each, and adds up the seconds of each
+// side. A change in the load of a shared machine (of its disk above all) then weighs on both
+// sides alike.
+inline RoundTotals alternatingRounds(int rounds, std::function<void()> first,
+                                     std::function<void()> second) {
+    const std::array<std::function<void()>, 2> work{std::move(first), std::move(second)};
     RoundTotals totals;
     for (int round = 0; round < rounds; ++round) {
-        if (round % 2 == 0) {
-            totals.first += timed(first);
-            totals.second += timed(second);
-        } else {
-            totals.second += timed(second);
-            totals.first += timed(first);
-        }
+        const auto seconds = takeTurns(round, work);
+        totals.first += seconds[0];
+        totals.second += seconds[1];
     }
     return totals;
 }

@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <array>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,7 +34,6 @@ namespace {
 
 using namespace vorla;
 using namespace vorla::extension;
-using Clock = std::chrono::steady_clock;
 using bench::scratchFolder;
 
 // A realistic execution: a dozen arguments, a short environment, a terminal. A client's
@@ -287,22 +285,15 @@ void replayComparison(const char* place, const std::string& parent) {
     std::vector<double> twinRatios;
     for (int round = 0; round < rounds; ++round) {
         std::vector<std::string> written;
-        const auto run = [&](int side) {
-            const auto started = Clock::now();
-            if (side == extensionSide) {
-                written = measured.replay(streams[round]);
-            } else {
-                for (const auto& line : expected[round]) {
-                    bench::durableAppend(plains[side - loopSide], line);
-                }
+        const auto loop = [&](const std::string& plain) {
+            for (const auto& line : expected[round]) {
+                bench::durableAppend(plain, line);
             }
-            return std::chrono::duration<double>(Clock::now() - started).count();
         };
-        // Each side goes first, second and last in turn, so none always follows a pause.
-        std::array<double, sideCount> seconds{};
-        for (int turn = 0; turn < sideCount; ++turn) {
-            const int side = (round + turn) % sideCount;
-            seconds[side] = run(side);
+        const auto seconds = bench::takeTurns<sideCount>(
+            round, {[&] { written = measured.replay(streams[round]); }, [&] { loop(plains[0]); },
+                    [&] { loop(plains[1]); }});
+        for (int side = 0; side < sideCount; ++side) {
             totals[side] += seconds[side];
         }
         if (written != expected[round]) {
