@@ -1,12 +1,12 @@
 #include "platform/system_extensions/ExtensionProcess.hpp"
 
+#include "platform/foundation/RegularFile.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -22,11 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string procFile(pid_t pid, const char* name) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 // Gone means reaped, vanished or a zombie: a zombie holds its id but runs no more, and
 // when it is not our child we cannot reap it.
 bool isGone(pid_t pid) {
@@ -34,7 +29,7 @@ bool isGone(pid_t pid) {
     if (::waitpid(pid, &status, WNOHANG) == pid) {
         return true;
     }
-    const std::string stat = procFile(pid, "stat");
+    const std::string stat = processFile(pid, "stat");
     const auto nameEnd = stat.rfind(')');
     if (nameEnd == std::string::npos || nameEnd + 2 >= stat.size()) {
         return true;
@@ -71,6 +66,31 @@ struct SpawnSetup {
 };
 
 } // namespace
+
+std::string processFile(pid_t pid, const char* name) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return {};
+    }
+    const foundation::Descriptor closer(descriptor);
+    std::string contents;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            // The process ended after the open: its files read as gone, not half there.
+            return {};
+        }
+        if (count == 0) {
+            return contents;
+        }
+        contents.append(buffer, static_cast<std::size_t>(count));
+    }
+}
 
 pid_t startExtensionProcess(const std::string& program) {
     SpawnSetup setup;
@@ -117,7 +137,7 @@ bool runsProgram(pid_t pid, const std::string& program) {
         if (attempt > 0) {
             std::this_thread::sleep_for(5ms);
         }
-        commandLine = procFile(pid, "cmdline");
+        commandLine = processFile(pid, "cmdline");
     }
     // A script starts as its interpreter with the script's path as the first argument, so
     // until it has exec'd its program the name stands in the second place.

@@ -8,6 +8,10 @@
 // that asked for it, and a later run of the app stops it by its process id alone.
 namespace vorla::system_extensions {
 
+// The process's file of that name under /proc ("stat", "cmdline"), empty when the process
+// is gone, even when it ends while the file is read.
+std::string processFile(pid_t pid, const char* name);
+
 // Starts the program in a session of its own, with the caller's environment, standard
 // streams on /dev/null and default signal handling. Throws std::system_error when it
 // cannot be started (a missing program, no permission).

@@ -8,9 +8,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <sys/stat.h>
@@ -106,8 +104,8 @@ protected:
             if (name.find_first_not_of("0123456789") != std::string::npos) {
                 continue;
             }
-            std::ifstream stat(entry.path() / "stat");
-            const std::string text{std::istreambuf_iterator<char>(stat), {}};
+            const pid_t pid = static_cast<pid_t>(std::stol(name));
+            const std::string text = processFile(pid, "stat");
             const auto nameEnd = text.rfind(')');
             if (nameEnd == std::string::npos) {
                 continue;
@@ -117,9 +115,8 @@ protected:
             pid_t parent = 0;
             fields >> state >> parent;
             if (parent == ::getpid()) {
-                const pid_t child = static_cast<pid_t>(std::stol(name));
-                ::kill(child, SIGKILL);
-                ::waitpid(child, nullptr, 0);
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
             }
         }
     }
