@@ -1,6 +1,7 @@
 #include "platform/system_extensions/ExtensionProcess.hpp"
 
-#include "platform/foundation/RegularFile.hpp"
+#include "platform/foundation/FileManager.hpp"
+#include "platform/foundation/FoundationError.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,27 +69,12 @@ struct SpawnSetup {
 } // namespace
 
 std::string processFile(pid_t pid, const char* name) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
+    try {
+        return foundation::FileManager::defaultManager()->contentsOfFile(
+            "/proc/" + std::to_string(pid) + "/" + name);
+    } catch (const foundation::FoundationError&) {
+        // Gone before the open, or ended while its file was read: not half there.
         return {};
-    }
-    const foundation::Descriptor closer(descriptor);
-    std::string contents;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            // The process ended after the open: its files read as gone, not half there.
-            return {};
-        }
-        if (count == 0) {
-            return contents;
-        }
-        contents.append(buffer, static_cast<std::size_t>(count));
     }
 }
 
