@@ -2,6 +2,7 @@
 #include "extension/Logger.hpp"
 #include "extension/tests/ExtensionSandbox.hpp"
 #include "platform/dispatch/Dispatch.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,7 @@ TEST_F(LoggerTest, RotationStepsReachTheSystemLogInOrder) {
     for (int i = 0; i < 8; ++i) {
         logger->audit().log(LogLevel::info, line);
     }
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
 
     const auto infos = sandbox::oslogTexts("info", oslogMark);
     ASSERT_FALSE(infos.empty());

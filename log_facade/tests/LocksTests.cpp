@@ -1,5 +1,6 @@
 #include "log_facade/Lock.hpp"
 #include "log_facade/ReadWriteLock.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +23,7 @@ template <typename Increment> long countWithThreads(Increment increment) {
             }
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    bounded::join(threads, "the threads that take the lock");
     return counter;
 }
 

@@ -1,6 +1,7 @@
 #include "log_facade/LoggingSystem.hpp"
 #include "log_facade/NoOpLogHandler.hpp"
 #include "log_facade/StreamLogHandler.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ const Logger::MetadataProvider requestProvider([] { return Metadata{{"request", 
 void expectInChild(void (*scenario)()) {
     EXPECT_EXIT(
         {
+            const bounded::Watchdog watchdog("the scenario in the child process");
             scenario();
             std::exit(::testing::Test::HasFailure() ? 1 : 0);
         },
@@ -110,9 +112,7 @@ void bootstrapWhileThreadsMakeLoggers() {
         requestProvider);
     bootstrapped = true;
     EXPECT_NE(Logger("main").handler().as<NoOpLogHandler>(), nullptr);
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    bounded::join(threads, "the threads that make loggers during the bootstrap");
     EXPECT_EQ(unexpected, 0);
     EXPECT_GE(newHandlers, 8);
 }

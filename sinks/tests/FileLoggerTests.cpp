@@ -1,5 +1,6 @@
 #include "SinkTestSupport.hpp"
 #include "sinks/FileLogger.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <fstream>
 #include <future>
@@ -179,6 +180,7 @@ TEST(FileLoggerTest, HeldLinesThatAreLostAreCounted) {
 }
 
 TEST(FileLoggerTest, DeleteAndFlushHelpers) {
+    const bounded::Watchdog watchdog("the deletes and flushes on the sink's queue");
     const TemporaryFolder folder;
     const std::string path = folder.path("x.log");
     const auto logger = makeLogger(path, "640");

@@ -1,6 +1,7 @@
 #include "SinkTestSupport.hpp"
 #include "platform/dispatch/Dispatch.hpp"
 #include "sinks/FileRotationLogger.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -229,7 +230,7 @@ TEST_F(RotationTest, ATakenNumberDefersArchivingToTheNextLine) {
 TEST_F(RotationTest, DatedArchivesAndTheirGzipFiles) {
     const auto logger = makeLogger({Suffix::date_uuid, 1, 5}, true);
     logger->log(LogLevel::info, "first");
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     const auto all = calls();
     ASSERT_EQ(all.size(), 2U);
     EXPECT_TRUE(testing::matchesShape(
@@ -250,7 +251,7 @@ TEST_F(RotationTest, GzipFilesOfOneSecondGetDistinctNames) {
     for (const char* line : {"one", "two", "three"}) {
         logger->log(LogLevel::info, line);
     }
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     std::multiset<std::string> restored;
     for (const auto& name : names()) {
         if (name.ends_with(".gzip")) {
@@ -267,7 +268,7 @@ TEST_F(RotationTest, OnlyThisLogsGzipFilesArePruned) {
     place("audit.log.200.gzip", "newer", 100);
     const auto logger = makeLogger({Suffix::numbering, 1, 1}, true);
     logger->log(LogLevel::info, "live");
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     const auto all = calls();
     ASSERT_EQ(all.size(), 3U);
     EXPECT_EQ(all[0], "archived log log.1");
@@ -323,7 +324,7 @@ TEST_F(RotationTest, EqualTimesKeepTheOrderOfTheNames) {
     delegate_ = std::make_shared<RecordingDelegate>();
     placeAtOneTime({"audit.log.200.gzip", "audit.log.100_2.gzip", "audit.log.100.gzip"});
     makeLogger({Suffix::numbering, 1, 2}, true)->log(LogLevel::info, "live");
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     const auto all = calls();
     ASSERT_EQ(all.size(), 3U) << ::testing::PrintToString(all);
     EXPECT_EQ(all[1], "gzip removed log.100.gzip");
@@ -348,7 +349,7 @@ TEST_F(RotationTest, InterruptedWorkIsFinishedAtTheNextStart) {
         "com.vorla.audit", LogLevel::trace, nullptr, URL::fileURL(folder_.path("audit.log")), "640",
         RotationConfig{Suffix::numbering, 1024, 5}, delegate_, true, files_, reporter);
     logger->finishInterruptedWork();
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     const auto left = names();
     ASSERT_EQ(left.size(), 3U) << ::testing::PrintToString(left);
     EXPECT_EQ(left[0], ".access.log.tmp-AbC123");
@@ -466,14 +467,14 @@ TEST_F(RotationTest, CompressionFailuresKeepTheArchive) {
     const auto logger = makeLogger({Suffix::numbering, 1, 5}, true);
     files_->failCreate = [](const std::string& path) { return path.ends_with(".gzip"); };
     logger->log(LogLevel::info, "kept");
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
     EXPECT_EQ(calls(), (std::vector<std::string>{"archived log log.1"}));
 
     files_->failCreate = nullptr;
     files_->failRemove = failTimes("audit.log.1", 1);
     logger->log(LogLevel::info, "next");
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
     // The archive that could not be removed stays alone: no second copy in a gzip file.
     const auto left = names();
     EXPECT_EQ(std::count_if(left.begin(), left.end(),
@@ -492,7 +493,7 @@ TEST_F(RotationTest, StressKeepsTheNewestLinesWithoutGaps) {
     for (int index = 0; index < lineCount; ++index) {
         logger->log(LogLevel::info, "line-" + std::to_string(index));
     }
-    dispatch::drain();
+    bounded::run("the archive compressions", dispatch::drain);
 
     std::vector<std::vector<int>> records;
     int gzipCount = 0;

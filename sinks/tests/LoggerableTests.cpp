@@ -1,4 +1,5 @@
 #include "sinks/Loggerable.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <atomic>
 #include <future>
@@ -47,7 +48,7 @@ public:
 void waitFor(const Loggerable& sink) {
     std::promise<void> done;
     sink.flush([&] { done.set_value(); });
-    done.get_future().wait();
+    bounded::get(done.get_future(), "the flush of " + sink.label());
 }
 
 void pick(const Loggerable& sink, LogLevel level, std::string message) {
@@ -75,7 +76,7 @@ TEST(LoggerableTest, WithoutFormatTheMessageIsWrittenAsItIs) {
     pick(*sink, LogLevel::critical, "second");
     std::promise<std::vector<std::string>> seen;
     sink->flush([&] { seen.set_value(sink->lines()); });
-    EXPECT_EQ(seen.get_future().get(),
+    EXPECT_EQ(bounded::get(seen.get_future(), "the flush"),
               (std::vector<std::string>{"TRACE first", "CRITICAL second"}));
 }
 
@@ -90,7 +91,8 @@ TEST(LoggerableTest, QueuedWorkKeepsTheSinkAlive) {
     sink->flush([&seen, watch] { seen.set_value(watch.lock()->lines()); });
     sink.reset();
     release.set_value();
-    EXPECT_EQ(seen.get_future().get(), (std::vector<std::string>{"INFO late"}));
+    EXPECT_EQ(bounded::get(seen.get_future(), "the flush of a released sink"),
+              (std::vector<std::string>{"INFO late"}));
 }
 
 TEST(LoggerableTest, FlushOnAnIdleSinkRunsOnceOnItsQueue) {
@@ -101,7 +103,7 @@ TEST(LoggerableTest, FlushOnAnIdleSinkRunsOnceOnItsQueue) {
         ++calls;
         where.set_value(std::this_thread::get_id());
     });
-    EXPECT_TRUE(where.get_future().get() != std::this_thread::get_id());
+    EXPECT_TRUE(bounded::get(where.get_future(), "the flush") != std::this_thread::get_id());
     waitFor(*sink);
     EXPECT_EQ(calls, 1);
 }

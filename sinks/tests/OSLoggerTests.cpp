@@ -2,6 +2,7 @@
 #include "sinks/OSLogger.hpp"
 
 #include "platform/oslog/tests/LogMirror.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ TEST(OSLoggerTest, DirectWritesIgnoreTheThresholdAndKeepPercentSigns) {
     std::promise<void> done;
     logger->pickMessage(LogLevel::error, "filtered", "", "", "", 0, {}, logger->label(), {}, 0);
     logger->flush([&] { done.set_value(); });
-    done.get_future().wait();
+    bounded::get(done.get_future(), "the flush of the system-log sink");
     EXPECT_EQ(logMirrorText().find("filtered"), std::string::npos);
 }
 

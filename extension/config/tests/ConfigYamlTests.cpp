@@ -3,6 +3,7 @@
 #include "extension/config/YamlEmitter.hpp"
 #include "extension/config/YamlParser.hpp"
 #include "extension/config/tests/TestRoot.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -202,7 +203,9 @@ TEST(ConfigYaml, RoundTripsThroughPyYaml) {
     const auto file = TestRoot::shared().path("pyyaml-input.yaml");
     testing::writeFile(file, config->toYaml());
     // PyYAML reads the file and writes it back; our reader must see the same values in both.
-    const std::string command = "/usr/bin/python3 -c 'import sys, yaml; "
+    const std::string command = "/usr/bin/timeout --verbose " +
+                                std::to_string(bounded::waitLimit.count()) +
+                                " /usr/bin/python3 -c 'import sys, yaml; "
                                 "d = yaml.safe_load(open(sys.argv[1], encoding=\"utf-8\")); "
                                 "sys.stdout.write(yaml.safe_dump(d, allow_unicode=True, "
                                 "sort_keys=False))' '" +

@@ -1,6 +1,7 @@
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/tests/RecordTestSupport.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <cstdio>
 #include <filesystem>
@@ -226,7 +227,9 @@ TEST(ExecAuditd, LinesParseWithAusearch) {
         file << formatExecAuditd(ls.message()) << "\r\n"
              << formatExecAuditd(hostile.message()) << "\r\n";
     }
-    const std::string command = "/usr/sbin/ausearch -if '" + path.string() + "' -i 2>&1";
+    const std::string command = "/usr/bin/timeout --verbose " +
+                                std::to_string(bounded::waitLimit.count()) +
+                                " /usr/sbin/ausearch -if '" + path.string() + "' -i 2>&1";
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);

@@ -1,4 +1,5 @@
 #include "platform/dispatch/Dispatch.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ TEST(SerialQueue, RunsItemsOneAtATimeInSubmissionOrder) {
             running.fetch_sub(1);
         });
     }
-    queue.sync([] {});
+    vorla::bounded::run("the queue's items", [&] { queue.sync([] {}); });
     ASSERT_EQ(seen.size(), 500U);
     for (int index = 0; index < 500; ++index) {
         EXPECT_EQ(seen[static_cast<std::size_t>(index)], index);
@@ -40,7 +41,8 @@ TEST(SerialQueue, RunsItemsOneAtATimeInSubmissionOrder) {
 TEST(SerialQueue, SyncFromItsOwnQueueDoesNotDeadlock) {
     const Queue queue("test.reentrant");
     bool inner = false;
-    queue.sync([&] { queue.sync([&] { inner = true; }); });
+    vorla::bounded::run("a sync from the queue's own work",
+                        [&] { queue.sync([&] { queue.sync([&] { inner = true; }); }); });
     EXPECT_TRUE(inner);
 }
 
@@ -60,7 +62,7 @@ TEST(Drain, WaitsForQueuedWorkAndTasksThatQueueMore) {
         queue.async([&] { ++done; });
         ++done;
     });
-    vorla::dispatch::drain();
+    vorla::bounded::run("the task and the work it queued", vorla::dispatch::drain);
     EXPECT_EQ(done.load(), 2);
 }
 
@@ -91,6 +93,7 @@ TEST(MainLoop, StopDrainsQueuesRunsHooksAndExitsWithZero) {
                 std::fputs("drained", stderr);
             });
             vorla::dispatch::requestStop();
+            const vorla::bounded::Watchdog watchdog("the main loop to stop");
             vorla::dispatch::dispatchMain();
         },
         testing::ExitedWithCode(0), "hook drained");
@@ -103,6 +106,7 @@ TEST(MainLoop, SigtermStopsTheLoop) {
                 std::this_thread::sleep_for(20ms);
                 std::raise(SIGTERM);
             });
+            const vorla::bounded::Watchdog watchdog("the main loop to stop on SIGTERM");
             vorla::dispatch::dispatchMain();
         },
         testing::ExitedWithCode(0), "");

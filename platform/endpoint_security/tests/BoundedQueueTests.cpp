@@ -1,4 +1,5 @@
 #include "platform/endpoint_security/BoundedQueue.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
+    const bounded::Watchdog watchdog("the held producer");
     BoundedQueue<int> queue(2);
     ASSERT_TRUE(queue.push(1));
     ASSERT_TRUE(queue.push(2));
@@ -33,6 +35,7 @@ TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
 }
 
 TEST(BoundedQueue, WeightHoldsTheProducerAndAnOverweightItemPassesOnlyAlone) {
+    const bounded::Watchdog watchdog("the held producers");
     BoundedQueue<int> queue(10, 100);
     ASSERT_TRUE(queue.push(1, 60));
     // Each push waits while the items before it leave too little weight; the heavy one even
@@ -56,6 +59,7 @@ TEST(BoundedQueue, WeightHoldsTheProducerAndAnOverweightItemPassesOnlyAlone) {
 // Waking the producer for every item taken would switch threads twice per message; it
 // waits until half the items have left, however little they weigh.
 TEST(BoundedQueue, AHeldProducerIsWokenOnlyOnceHalfTheItemsHaveLeft) {
+    const bounded::Watchdog watchdog("the held producer");
     BoundedQueue<int> queue(4, 1000);
     for (int item = 1; item <= 4; ++item) {
         ASSERT_TRUE(queue.push(item, 1));
@@ -72,6 +76,7 @@ TEST(BoundedQueue, AHeldProducerIsWokenOnlyOnceHalfTheItemsHaveLeft) {
 }
 
 TEST(BoundedQueue, ClosingReleasesBothSidesAndFreesWhatItHeld) {
+    const bounded::Watchdog watchdog("the producer and the consumer that closing releases");
     BoundedQueue<std::shared_ptr<int>> full(1);
     const auto held = std::make_shared<int>(1);
     ASSERT_TRUE(full.push(held));

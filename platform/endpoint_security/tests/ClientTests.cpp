@@ -1,4 +1,5 @@
 #include "platform/endpoint_security/Client.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,7 @@ TEST_F(ClientTest, DeliversSubscribedMessagesInOrderSkipsBadLinesAndEndsTheStrea
 }
 
 TEST_F(ClientTest, StoppingWaitsForTheMessageInHandAndDeliversNoMore) {
+    const bounded::Watchdog watchdog("the client to stop");
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const std::string source = "/dev/fd/" + std::to_string(fds[0]);
@@ -157,7 +159,7 @@ TEST_F(ClientTest, StoppingWaitsForTheMessageInHandAndDeliversNoMore) {
     ASSERT_EQ(es_subscribe(client, &exec, 1), ES_RETURN_SUCCESS);
     const std::string lines = "{}\n";
     ASSERT_EQ(::write(fds[1], lines.data(), lines.size()), 3);
-    inHandler.get_future().wait();
+    bounded::get(inHandler.get_future(), "the first message in the handler");
     ASSERT_EQ(::write(fds[1], lines.data(), lines.size()), 3);
     // The pipe stays open: deleting the client must not wait for more input.
     es_delete_client(client);

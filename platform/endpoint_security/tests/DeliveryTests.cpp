@@ -1,5 +1,6 @@
 #include "platform/endpoint_security/Delivery.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,7 @@ TEST(Delivery, ALongStreamArrivesCompleteInOrderWithItsDiagnosticsInPlace) {
 }
 
 TEST(Delivery, StoppingMidStreamFinishesTheMessageInHandAndDeliversNothingAfter) {
+    const bounded::Watchdog watchdog("the delivery to stop");
     const std::string source = streamFile(numberedMessages(2000));
     std::atomic<int> delivered{0};
     std::atomic<bool> handling{false};
@@ -119,7 +121,7 @@ TEST(Delivery, StoppingMidStreamFinishesTheMessageInHandAndDeliversNothingAfter)
         },
         everyType, [&] { ended = true; });
     delivery.start();
-    tenth.get_future().wait();
+    bounded::get(tenth.get_future(), "the tenth message");
     delivery.stop();
     EXPECT_FALSE(handling);
     const int atStop = delivered;
@@ -132,6 +134,7 @@ TEST(Delivery, StoppingMidStreamFinishesTheMessageInHandAndDeliversNothingAfter)
 }
 
 TEST(Delivery, AStopFromWithinTheHandlerEndsDeliveryAndTheReader) {
+    const bounded::Watchdog watchdog("the delivery and its reader to end");
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     // More lines than the reader may decode ahead, and the pipe left open: the reader waits

@@ -2,6 +2,7 @@
 #include "platform/foundation/OperatingSystem.hpp"
 #include "platform/foundation/UUID.hpp"
 #include "platform/foundation/tests/TextShape.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -68,9 +69,7 @@ TEST(DateFormatterTest, OneFormatterServesManyThreads) {
             }
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    bounded::join(threads, "the threads that format dates");
     EXPECT_EQ(wrong, 0);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/oslog/OSLog.hpp"
 #include "platform/oslog/tests/LogMirror.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -37,9 +38,7 @@ TEST(OSLogTest, EntriesOfManyThreadsStayWholeLines) {
             }
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
+    bounded::join(threads, "the threads that write entries");
     const auto lines = mirroredLines();
     ASSERT_EQ(lines.size(), 800U);
     for (const auto& line : lines) {

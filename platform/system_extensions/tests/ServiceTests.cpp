@@ -1,6 +1,7 @@
 #include "platform/foundation/tests/TemporaryFolder.hpp"
 #include "platform/system_extensions/ExtensionProcess.hpp"
 #include "platform/system_extensions/Service.hpp"
+#include "tests/support/BoundedWait.hpp"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,11 @@ public:
     // Waits until `count` answers have arrived and returns them.
     std::vector<std::string> waitForAnswers(std::size_t count) {
         std::unique_lock lock(mutex_);
-        arrived_.wait_for(lock, 30s, [&] { return answers_.size() >= count; });
+        if (!arrived_.wait_for(lock, vorla::bounded::waitLimit,
+                               [&] { return answers_.size() >= count; })) {
+            vorla::bounded::gaveUp(std::to_string(count) + " answers, of which " +
+                                   std::to_string(answers_.size()) + " arrived");
+        }
         return answers_;
     }
 
