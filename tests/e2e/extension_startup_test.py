@@ -54,10 +54,10 @@ class ExtensionStartupTest(RootTestCase):
             self.assertLess(time.monotonic(), deadline, "the extension did not start")
             time.sleep(0.05)
         if process.poll() is not None:
-            self.fail(f"the extension ended with {process.returncode}: {process.communicate()}")
+            self.fail(f"the extension ended with {process.returncode}: {process.communicate(timeout=20)}")
         process.send_signal(signal.SIGTERM)
         self.assertEqual(process.wait(timeout=20), 0)
-        process.communicate()
+        process.communicate(timeout=20)
 
     def run_failing(self, **kwargs):
         process = self.start(**kwargs)
@@ -65,7 +65,7 @@ class ExtensionStartupTest(RootTestCase):
             return process.wait(timeout=20)
         finally:
             process.kill()
-            process.communicate()
+            process.communicate(timeout=20)
 
     def messages(self):
         return [(kind, text) for kind, subsystem, category, text in self.oslog_lines()

@@ -108,8 +108,8 @@ class HostileFilesTest(events.ExtensionTestCase):
                 self.assertFalse(os.path.exists(os.path.join(logs, "audit")))
 
     def test_a_full_disk_loses_no_line_without_a_count(self):
-        if os.geteuid() != 0 or subprocess.run(["unshare", "-m", "true"],
-                                               capture_output=True).returncode != 0:
+        if os.geteuid() != 0 or subprocess.run(["unshare", "-m", "true"], capture_output=True,
+                                               timeout=30).returncode != 0:
             self.skipTest("needs root and a private mount namespace")
         total = 3000
         source = self.write_stream(exec_lines(total, "z" * 200))

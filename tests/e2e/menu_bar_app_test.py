@@ -33,7 +33,7 @@ class MenuBarAppTest(RootTestCase):
                 finally:
                     if app.poll() is None:
                         app.kill()
-                        app.communicate()
+                        app.communicate(timeout=30)
                 self.assertEqual(app.returncode, 0)
                 self.assertEqual(stdout, "")
                 self.assertEqual([line for line in stderr.splitlines() if line.startswith("vorla:")],

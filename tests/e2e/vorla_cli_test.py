@@ -2,6 +2,7 @@
 
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -64,6 +65,13 @@ def program_name(pid, seconds=5):
         if name not in ("", "/bin/bash") or time.monotonic() > deadline:
             return name
         time.sleep(0.01)
+
+
+def line_within(stream, seconds=30):
+    """The next line a child writes, or a failure once it has written nothing for that long."""
+    if not select.select([stream], [], [], seconds)[0]:
+        raise AssertionError(f"no line within {seconds} s")
+    return stream.readline()
 
 
 def processes_of(program):
@@ -149,7 +157,7 @@ class VorlaCommandLineTest(harness.RootTestCase):
         loader = subprocess.Popen([self.vorla, "load"], env=self.env(VORLA_SYSEXT_APPROVAL="required"),
                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
-            self.assertEqual(loader.stdout.readline(),
+            self.assertEqual(line_within(loader.stdout),
                              "Allow loading vorla in System Settings > Privacy & Security\n")
             time.sleep(0.3)
             self.assertIsNone(loader.poll())
@@ -215,7 +223,9 @@ class VorlaCommandLineTest(harness.RootTestCase):
                 self.assertTranscript(self.vorla_run("load"), "vorla was successfully loaded\n", 0)
                 pid = self.registry()[0]["pid"]
                 os.kill(pid, signal.SIGKILL)
+                deadline = time.monotonic() + 10
                 while is_running(pid):
+                    self.assertLess(time.monotonic(), deadline, "the killed extension did not end")
                     time.sleep(0.01)
                 self.assertTranscript(self.vorla_run(command), answer, 0)
                 records = self.registry()
