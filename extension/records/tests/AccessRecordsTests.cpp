@@ -181,10 +181,52 @@ INSTANTIATE_TEST_SUITE_P(
             R"("reject_info":"incorrect password","success":false,"to_uid":3})"}),
     [](const ::testing::TestParamInfo<Golden>& row) { return std::string(row.param.name); });
 
+// Each table of names at its first value, its last named one and the first past it: a table
+// that ends an entry early gives the last named value the fallback's name.
+TEST(AccessRecords, NameTablesHoldUpToTheirLastValue) {
+    const struct {
+        const char* event;
+        const char* pointer;
+        const char* name;
+    } rows[] = {
+        {R"("event_type":120,"event":{"result_type":0})", "/result_type",
+         "login_exceeded_max_tries"},
+        {R"("event_type":120,"event":{"result_type":9})", "/result_type", "invalid_user"},
+        {R"("event_type":120,"event":{"result_type":10})", "/result_type", "auth_fail_none"},
+        {R"("event_type":121,"event":{"source_address_type":0})", "/source_address_type", "none"},
+        {R"("event_type":121,"event":{"source_address_type":3})", "/source_address_type",
+         "named_socket"},
+        {R"("event_type":121,"event":{"source_address_type":4})", "/source_address_type", "none"},
+        {R"("event_type":111,"event":{"type":0})", "/type", "od"},
+        {R"("event_type":111,"event":{"type":3})", "/type", "auto unlock"},
+        {R"("event_type":111,"event":{"type":1,"data":{"touchid_mode":0}})", "/data/mode",
+         "verification"},
+        {R"("event_type":111,"event":{"type":1,"data":{"touchid_mode":1}})", "/data/mode",
+         "identification"},
+        {R"("event_type":111,"event":{"type":1,"data":{"touchid_mode":2}})", "/data/mode",
+         "unknown"},
+        {R"("event_type":111,"event":{"type":3,"data":{"type":0}})", "/data/type", "unknown"},
+        {R"("event_type":111,"event":{"type":3,"data":{"type":1}})", "/data/type",
+         "machine_unlock_by_apple_watch"},
+        {R"("event_type":111,"event":{"type":3,"data":{"type":2}})", "/data/type",
+         "aurhorized_by_apple_watch"},
+        {R"("event_type":111,"event":{"type":3,"data":{"type":3}})", "/data/type", "unknown"},
+    };
+    for (const auto& row : rows) {
+        const auto log = nlohmann::json::parse(line("{" + std::string(row.event) + "}"))["log"];
+        EXPECT_EQ(log.value(nlohmann::json::json_pointer(row.pointer), ""), row.name) << row.event;
+    }
+}
+
+// The first authentication type past the table, and one far beyond it.
 TEST(AccessRecords, AnUnknownAuthenticationWritesNothingAndTheEncoderRefusesIt) {
-    const auto decoded = message(R"({"event_type":111,"event":{"type":7,"success":true}})");
-    EXPECT_THROW((void)accessRecordFor(decoded.message(), context(), true),
-                 foundation::JSONEncoder::EncodingError);
+    for (const char* type : {"4", "7"}) {
+        const auto decoded = message(R"({"event_type":111,"event":{"success":true,"type":)" +
+                                     std::string(type) + "}}");
+        EXPECT_THROW((void)accessRecordFor(decoded.message(), context(), true),
+                     foundation::JSONEncoder::EncodingError)
+            << type;
+    }
 }
 
 TEST(AccessRecords, MissingPayloadsAndProcessesDoNotCrash) {

@@ -90,6 +90,29 @@ TEST(ExecAuditd, WithoutArgumentsAndOfOlderMessages) {
               "comm=\"\" exe=\"\" key=\"vorla\"");
 }
 
+// The two architectures of the table and the value after the last, in all three formats.
+TEST(ExecLines, ArchitectureNamesHoldUpToTheLastValue) {
+    const struct {
+        const char* cpuType;
+        const char* name;
+        const char* auditd;
+    } rows[] = {
+        {"16777223", "x86_64", "c000003e"},
+        {"16777228", "arm64", "c00000b7"},
+        {"16777229", "unknown", "unknown"},
+    };
+    for (const auto& row : rows) {
+        const auto exec = message(R"({"event_type": 9, "event": {"image_cputype": )" +
+                                  std::string(row.cpuType) + "}}");
+        EXPECT_EQ(nlohmann::json::parse(execRecord(exec.message(), context()))["log"]["arch"],
+                  row.name);
+        EXPECT_EQ(formatExecCustom(exec.message(), "${arch}", context()), row.name);
+        EXPECT_NE(formatExecAuditd(exec.message()).find(std::string(" arch=") + row.auditd + " "),
+                  std::string::npos)
+            << row.cpuType;
+    }
+}
+
 TEST(ExecAuditd, HexEncodesValuesThatCouldForgeFieldsOrRecords) {
     const auto hostile = message(R"({"event_type": 9, "global_seq_num": 1, "event": {"target": {
         "executable": "/tmp/my prog", "tty": "/dev/tty\"1"},
