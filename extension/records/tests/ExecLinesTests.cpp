@@ -210,6 +210,33 @@ TEST(ExecCustom, TakesOlderMessagesFromTheirOwnFields) {
               "77 unknown 2024-05-01T10:00:01.500Z ${command} []");
 }
 
+// Each version rule below and at its threshold: the terminal from version 2, the start time
+// from version 3, the parent's process id as ${ppid} from version 4.
+TEST(ExecLines, VersionRulesApplyFromTheirThresholdVersion) {
+    const struct {
+        const char* version;
+        const char* custom;
+        const char* auditdTime;
+        const char* auditdTTY;
+    } rows[] = {
+        {"1", "77 unknown 2024-05-01T10:00:00.000Z", "1714557600", " tty= "},
+        {"2", "77 /dev/ttys001 2024-05-01T10:00:00.000Z", "1714557600", " tty=/dev/ttys001 "},
+        {"3", "77 /dev/ttys001 2024-05-01T10:00:01.123Z", "1714557601", " tty=/dev/ttys001 "},
+        {"4", "4000 /dev/ttys001 2024-05-01T10:00:01.123Z", "1714557601", " tty=/dev/ttys001 "},
+    };
+    for (const auto& row : rows) {
+        const auto ls =
+            message(R"({"version": )" + std::string(row.version) + "," + lsExec.substr(1));
+        EXPECT_EQ(formatExecCustom(ls.message(), "${ppid} ${tty} ${timestamp}", context()),
+                  row.custom);
+        const std::string auditd = formatExecAuditd(ls.message());
+        EXPECT_TRUE(
+            auditd.starts_with(std::string("type=EXECVE msg=audit(") + row.auditdTime + ":42)"))
+            << auditd;
+        EXPECT_NE(auditd.find(row.auditdTTY), std::string::npos) << auditd;
+    }
+}
+
 TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
     const auto hostile = message(R"({"event_type": 9, "event": {"target": {
         "executable": "/tmp/${uid}\r\nforged\u001b"},
