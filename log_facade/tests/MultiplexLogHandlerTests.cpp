@@ -42,6 +42,22 @@ TEST(MultiplexLogHandlerTest, FansOutToHandlersAtOrBelowTheRecordLevel) {
     EXPECT_EQ(atDebug.records().size(), 1u);
 }
 
+// A handler whose level is not above the record's gets it, at its own level too.
+TEST(MultiplexLogHandlerTest, ARecordAtAHandlersOwnLevelReachesIt) {
+    const struct {
+        Level record;
+        std::size_t atWarning, atDebug;
+    } rows[] = {{Level::trace, 0, 0}, {Level::debug, 0, 1}, {Level::warning, 1, 1}};
+    for (const auto& row : rows) {
+        const RecordingLogHandler atWarning(Level::warning);
+        const RecordingLogHandler atDebug(Level::debug);
+        const MultiplexLogHandler multiplex({atWarning, atDebug});
+        multiplex.log(row.record, "m", std::nullopt, "Src", "f", "fn", 1);
+        EXPECT_EQ(atWarning.records().size(), row.atWarning) << logging::rawValue(row.record);
+        EXPECT_EQ(atDebug.records().size(), row.atDebug) << logging::rawValue(row.record);
+    }
+}
+
 TEST(MultiplexLogHandlerTest, MergedMetadataLetsLaterContributionsWin) {
     const MultiplexLogHandler multiplex(
         {withMetadata({{"k", "first"}, {"own", "1"}}, providing({{"p", "first"}})),

@@ -103,6 +103,17 @@ TEST_F(StreamLogHandlerTest, ThroughALoggerNewHandlersDropDebugAndDeriveSources)
     EXPECT_EQ(lastLine(), "notice db : [Orders] m\n");
 }
 
+TEST_F(StreamLogHandlerTest, ThroughALoggerARecordAtTheHandlersOwnLevelIsWritten) {
+    std::size_t lines = 0;
+    for (const Level level : logging::allCases) {
+        Logger logger("db", [&](const std::string&) { return handler; });
+        logger.setLogLevel(level);
+        logger.log(level, "m", {}, "S");
+        ASSERT_EQ(stream->written.size(), ++lines) << logging::rawValue(level);
+        EXPECT_EQ(lastLine(), std::string(logging::rawValue(level)) + " db : [S] m\n");
+    }
+}
+
 TEST(StreamLogHandlerStandardStreamsTest, WriteWholeLinesToStandardOutput) {
     ::testing::internal::CaptureStdout();
     StreamLogHandler::standardOutput("out", std::nullopt)

@@ -64,20 +64,21 @@ TEST_F(SinkHubLogHandlerTest, PassesTheRecordToTheSinksWithTheFacadeInfo) {
               (FacadeInfo{{"label", "com.example.app"}, {"source", "Storage"}, {"metadata", ""}}));
 }
 
+const std::vector<std::pair<Level, LogLevel>> namesakes{
+    {Level::trace, LogLevel::trace},      {Level::debug, LogLevel::debug},
+    {Level::info, LogLevel::info},        {Level::notice, LogLevel::notice},
+    {Level::warning, LogLevel::warning},  {Level::error, LogLevel::error},
+    {Level::critical, LogLevel::critical}};
+
 TEST_F(SinkHubLogHandlerTest, TranslatesEveryLevelToItsNamesake) {
-    const std::vector<std::pair<Level, LogLevel>> rows{
-        {Level::trace, LogLevel::trace},      {Level::debug, LogLevel::debug},
-        {Level::info, LogLevel::info},        {Level::notice, LogLevel::notice},
-        {Level::warning, LogLevel::warning},  {Level::error, LogLevel::error},
-        {Level::critical, LogLevel::critical}};
     const SinkHubLogHandler handler("app", SinkHub({makeSink("sink")}));
-    for (const auto& [level, expected] : rows) {
+    for (const auto& [level, expected] : namesakes) {
         handler.log(level, "m", std::nullopt, "src", "file", "fn", 1);
     }
     const auto records = received(handler);
-    ASSERT_EQ(records.size(), rows.size());
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        EXPECT_EQ(records[index].level, rows[index].second) << "row " << index;
+    ASSERT_EQ(records.size(), namesakes.size());
+    for (std::size_t index = 0; index < namesakes.size(); ++index) {
+        EXPECT_EQ(records[index].level, namesakes[index].second) << "row " << index;
     }
 }
 
@@ -172,6 +173,21 @@ TEST_F(SinkHubLogHandlerTest, KeepsItsOwnMetadataLevelAndNoProvider) {
 
     handler.setMetadataProvider(logging::MetadataProvider([] { return Metadata{{"p", "1"}}; }));
     EXPECT_FALSE(handler.metadataProvider().has_value());
+}
+
+// The front end's level and the sink's own threshold each let a record at exactly their level
+// through.
+TEST_F(SinkHubLogHandlerTest, ARecordAtTheHandlersAndTheSinksOwnLevelReachesTheSink) {
+    for (const auto& [level, sinkLevel] : namesakes) {
+        format = std::make_shared<RecordingFormat>();
+        const SinkHub hub({makeSink("sink", sinkLevel)});
+        Logger logger("app",
+                      [&hub](const std::string& label) { return SinkHubLogHandler(label, hub); });
+        logger.setLogLevel(level);
+        logger.log(level, "m");
+        ASSERT_EQ(hub.flush(10), WaitingResult::success);
+        EXPECT_EQ(format->received().size(), 1U) << logging::rawValue(level);
+    }
 }
 
 TEST_F(SinkHubLogHandlerTest, ALoggerDropsRecordsBelowTheHandlersLevel) {
