@@ -1,7 +1,9 @@
 #include "extension/PathManager.hpp"
 
 #include "extension/PathError.hpp"
+#include "extension/SharedOSLogger.hpp"
 #include "platform/environment/Environment.hpp"
+#include "platform/foundation/Trust.hpp"
 
 namespace vorla::extension {
 
@@ -30,10 +32,25 @@ PathManager::PathManager(std::optional<foundation::URL> configURL,
 
 void PathManager::ensureDirectories(const foundation::FileManager& fileManager) const {
     for (const foundation::URL& folder : {vorlaPath_}) {
+        const std::string path = folder.toPath();
         try {
-            fileManager.createDirectory(folder);
+            // Root writes its logs and configuration here: it must be root's alone. One that is
+            // root's but open to others (made beforehand with a loose umask) is closed again.
+            const foundation::Folder opened =
+                fileManager.openFolder(folder, {.create = true, .tightenLast = true});
+            if (const auto from = opened.tightenedFrom()) {
+                sharedOSLogger()->log(
+                    LogLevel::warning,
+                    "tightened the permissions of the support folder " + path + " from " +
+                        foundation::octalPermissions(*from) + " to " +
+                        foundation::octalPermissions(*from & ~foundation::groupOrOtherWrite));
+            }
+        } catch (const foundation::UntrustedError& error) {
+            sharedOSLogger()->log(LogLevel::error, "the support folder " + path +
+                                                       " cannot be used: " + error.what());
+            throw PathError::createDirectory(path);
         } catch (const std::exception&) {
-            throw PathError::createDirectory(folder.toPath());
+            throw PathError::createDirectory(path);
         }
     }
 }

@@ -35,8 +35,10 @@ public:
     const foundation::URL& errorLogURL() const { return errorLogURL_; }
     const foundation::URL& configurationProfileURL() const { return configurationProfileURL_; }
 
-    // Creates the support folder with any missing parents; an existing folder is fine. Throws
-    // PathError with the folder's plain path.
+    // Creates the support folder with any missing parents; an existing folder is fine when it
+    // and every folder above it pass the trust rule, and one of root's that others may write
+    // is tightened (with a system-log line). Throws PathError with the folder's plain path,
+    // after an error in the system log when the folder cannot be trusted.
     void ensureDirectories(const foundation::FileManager& fileManager =
                                *foundation::FileManager::defaultManager()) const;
 

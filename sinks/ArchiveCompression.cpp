@@ -3,94 +3,119 @@
 #include "platform/dispatch/Dispatch.hpp"
 #include "platform/foundation/FoundationError.hpp"
 #include "platform/foundation/FreeName.hpp"
+#include "platform/foundation/Trust.hpp"
+#include "sinks/RecordTrust.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 #include <zlib.h>
 
 namespace vorla {
 
-std::optional<std::string> gzipCompress(std::string_view bytes) {
+bool gzipStream(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                const std::function<void(std::string_view bytes)>& write) {
     constexpr int level = 9;
     constexpr int gzipWindowBits = 31;
     constexpr int memoryLevel = 9;
-    // zlib counts input in 32 bits: a large archive is fed in slices.
-    constexpr std::size_t sliceSize = std::size_t{1} << 30;
     z_stream stream{};
     if (deflateInit2(&stream, level, Z_DEFLATED, gzipWindowBits, memoryLevel, Z_DEFAULT_STRATEGY) !=
         Z_OK) {
-        return std::nullopt;
+        return false;
     }
-    std::string compressed;
-    compressed.reserve(
-        deflateBound(&stream, static_cast<uLong>(std::min(bytes.size(), sliceSize))));
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    std::size_t remaining = bytes.size();
-    char buffer[1 << 16];
+    const std::unique_ptr<z_stream, int (*)(z_stream*)> ending(&stream, deflateEnd);
+    std::vector<char> input(1 << 16);
+    std::vector<char> output(1 << 16);
     int flush = Z_NO_FLUSH;
-    bool failed = false;
-    while (flush != Z_FINISH && !failed) {
-        const std::size_t slice = std::min(remaining, sliceSize);
-        stream.avail_in = static_cast<uInt>(slice);
-        remaining -= slice;
-        flush = remaining == 0 ? Z_FINISH : Z_NO_FLUSH;
+    while (flush != Z_FINISH) {
+        const std::size_t got = read(input.data(), input.size());
+        stream.next_in = reinterpret_cast<Bytef*>(input.data());
+        stream.avail_in = static_cast<uInt>(got);
+        flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
         do {
-            stream.next_out = reinterpret_cast<Bytef*>(buffer);
-            stream.avail_out = sizeof buffer;
+            stream.next_out = reinterpret_cast<Bytef*>(output.data());
+            stream.avail_out = static_cast<uInt>(output.size());
             if (deflate(&stream, flush) == Z_STREAM_ERROR) {
-                failed = true;
-                break;
+                return false;
             }
-            compressed.append(buffer, sizeof buffer - stream.avail_out);
+            write(std::string_view(output.data(), output.size() - stream.avail_out));
         } while (stream.avail_out == 0);
     }
-    deflateEnd(&stream);
-    if (failed) {
+    return true;
+}
+
+std::optional<std::string> gzipCompress(std::string_view bytes) {
+    std::string compressed;
+    const bool done = gzipStream(
+        [&bytes](char* buffer, std::size_t size) {
+            const std::size_t taken = std::min(size, bytes.size());
+            std::copy_n(bytes.data(), taken, buffer);
+            bytes.remove_prefix(taken);
+            return taken;
+        },
+        [&compressed](std::string_view piece) { compressed.append(piece); });
+    if (!done) {
         return std::nullopt;
     }
     return compressed;
 }
 
-std::string compressedFilePath(std::string_view basePath, foundation::Date now, unsigned attempt) {
+std::string compressedFileName(std::string_view baseName, foundation::Date now, unsigned attempt) {
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
-    std::string path = std::string(basePath) + "." + std::to_string(seconds);
+    std::string name = std::string(baseName) + "." + std::to_string(seconds);
     if (attempt > 0) {
-        path += "_" + std::to_string(attempt);
+        name += "_" + std::to_string(attempt);
     }
-    return path + ".gzip";
+    return name + ".gzip";
 }
 
 namespace {
 
 // Enough attempts for any number of archives that one second can produce.
 constexpr unsigned maxNameAttempts = 10000;
+// A gzip file may be read by whom the log may be read by, and written by its owner alone.
+constexpr std::uint16_t gzipPermissionLimit = 0755;
 
 } // namespace
 
-std::optional<std::string> writeCompressedCopy(const foundation::FileManager& fileManager,
-                                               const foundation::URL& archive) {
-    const std::string archivePath = archive.toPath();
-    const auto attributes = fileManager.attributesOfItem(archivePath);
-    if (!attributes.isRegularFile) {
-        return std::nullopt;
+std::optional<CompressedCopy> writeCompressedCopy(const foundation::FileManager& fileManager,
+                                                  const foundation::Folder& folder,
+                                                  std::string_view archiveName,
+                                                  std::uint16_t permissionBits,
+                                                  std::uint64_t sizeLimit) {
+    foundation::FileHandle archive = fileManager.openForReading(folder, archiveName);
+    const foundation::FileAttributes attributes = archive.attributes();
+    const std::string archivePath = folder.pathOf(archiveName);
+    if (auto reason = untrustedRecordReason(attributes, archivePath, permissionBits)) {
+        throw foundation::UntrustedError(*reason);
     }
-    const auto compressed = gzipCompress(fileManager.contentsOfFile(archivePath));
-    if (!compressed) {
-        return std::nullopt;
+    if (attributes.size > sizeLimit) {
+        throw foundation::UntrustedError(archivePath + " is larger than " +
+                                         std::to_string(sizeLimit) + " bytes");
     }
-    const std::string basePath = archive.deletingPathExtension().toPath();
+    const std::string baseName(
+        archiveName.substr(0, std::min(archiveName.rfind('.'), archiveName.size())));
     const auto now = foundation::now();
-    std::string gzipPath = foundation::takeFreeName(
-        maxNameAttempts,
-        [&](unsigned attempt) { return compressedFilePath(basePath, now, attempt); },
-        [&](const std::string& name) {
-            fileManager.createFile(name, *compressed, attributes.posixPermissions, false);
-        });
-    try {
-        fileManager.setModificationDate(gzipPath, attributes.modificationDate);
-    } catch (const foundation::FoundationError&) {
+    foundation::NewFile gzip = fileManager.createTemporaryFile(
+        folder, compressedFileName(baseName, now, 0),
+        attributes.posixPermissions & permissionBits & gzipPermissionLimit);
+    foundation::FileHandle& output = gzip.handle();
+    if (!gzipStream(
+            [&archive](char* buffer, std::size_t size) { return archive.read(buffer, size); },
+            [&output](std::string_view bytes) { output.write(bytes); })) {
+        return std::nullopt;
     }
-    return gzipPath;
+    output.setModificationDate(attributes.modificationDate);
+    fileManager.synchronize(output);
+    fileManager.close(output);
+    std::string name = foundation::takeFreeName(
+        maxNameAttempts,
+        [&](unsigned attempt) { return compressedFileName(baseName, now, attempt); },
+        [&](const std::string& candidate) {
+            fileManager.giveName(folder, gzip, candidate, false);
+        });
+    return CompressedCopy{std::move(name), attributes};
 }
 
 std::size_t maxLogFileNameLength() {

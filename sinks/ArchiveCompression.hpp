@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Date.hpp"
 #include "platform/foundation/FileManager.hpp"
-#include "platform/foundation/URL.hpp"
+#include "platform/foundation/Folder.hpp"
 
 #include <condition_variable>
 #include <functional>
@@ -14,22 +14,39 @@
 
 namespace vorla {
 
-// The bytes as one gzip member: deflate at level 9, window bits 31 (gzip container), memory
-// level 9, default strategy. Nothing when zlib fails.
+// Compresses what `read` gives (0 at its end) as one gzip member, handed to `write` piece by
+// piece, so memory stays the same whatever the size: deflate at level 9, window bits 31 (gzip
+// container), memory level 9, default strategy. False when zlib fails.
+bool gzipStream(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                const std::function<void(std::string_view bytes)>& write);
+// The bytes as one gzip member, as gzipStream makes it; nothing when zlib fails.
 std::optional<std::string> gzipCompress(std::string_view bytes);
 
-// The gzip file's path for an archive whose path without its last extension is `basePath`:
+// The gzip file's name for an archive whose name without its last extension is `baseName`:
 // <base>.<seconds since 1970>.gzip, and for a later attempt within the same second
 // <base>.<seconds>_<attempt>.gzip, so an existing gzip file is never replaced.
-std::string compressedFilePath(std::string_view basePath, foundation::Date now, unsigned attempt);
+std::string compressedFileName(std::string_view baseName, foundation::Date now, unsigned attempt);
 
-// Writes the archive as a gzip file beside it, under the first free compressedFilePath of now,
-// with the archive's own permission bits (a gzip file is never more readable than the log it
-// holds) and its modification date (retention orders records by age). The file appears whole
-// or not at all and never replaces another. Gives its path; nothing when the archive is no
-// regular file or zlib fails. File failures throw FoundationError; the archive stays as it is.
-std::optional<std::string> writeCompressedCopy(const foundation::FileManager& fileManager,
-                                               const foundation::URL& archive);
+struct CompressedCopy {
+    // The gzip file's name in the archive's folder.
+    std::string name;
+    // The archive as it was opened and read, to tell whether its name still holds it.
+    foundation::FileAttributes archive;
+};
+
+// Writes the archive `archiveName` of the folder as a gzip file beside it, under the first
+// free compressedFileName of now, read from one descriptor that never follows a link. The
+// archive must be one the sink may touch (untrustedRecordReason) of at most `sizeLimit` bytes,
+// else UntrustedError. The gzip file keeps the archive's modification date (retention orders
+// records by age) and its permission bits, but never more than the log's own
+// (`permissionBits`) and never set-id, sticky or group or other write bits. It appears whole
+// or not at all and never replaces another. Nothing when zlib fails; file failures throw
+// FoundationError; the archive stays as it is.
+std::optional<CompressedCopy> writeCompressedCopy(const foundation::FileManager& fileManager,
+                                                  const foundation::Folder& folder,
+                                                  std::string_view archiveName,
+                                                  std::uint16_t permissionBits,
+                                                  std::uint64_t sizeLimit);
 
 // The longest log-file name whose derived names all fit in one name of the file system: its
 // dated archives, its gzip files with their attempt numbers, and their temporary files.

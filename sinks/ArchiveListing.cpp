@@ -1,6 +1,7 @@
 #include "sinks/ArchiveListing.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "sinks/RecordTrust.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -67,50 +68,46 @@ bool olderOnTie(std::string_view left, std::string_view right, bool compressed) 
 
 } // namespace
 
-bool isArchiveOf(const foundation::URL& fileURL, const foundation::URL& candidate) {
-    return candidate != fileURL && candidate.deletingPathExtension().toPath() == fileURL.toPath();
-}
-
-bool isCompressedArchiveOf(const foundation::URL& fileURL, const foundation::URL& candidate) {
-    if (candidate.deletingLastPathComponent() != fileURL.deletingLastPathComponent()) {
+bool isArchiveOf(std::string_view logName, std::string_view name) {
+    if (name.size() <= logName.size() + 1 || !name.starts_with(logName) ||
+        name[logName.size()] != '.') {
         return false;
     }
-    const std::string name = candidate.lastPathComponent();
-    const std::string prefix = fileURL.lastPathComponent() + ".";
-    return name.size() > prefix.size() + compressedExtension.size() && name.starts_with(prefix) &&
+    return name.find('.', logName.size() + 1) == std::string_view::npos;
+}
+
+bool isCompressedArchiveOf(std::string_view logName, std::string_view name) {
+    return name.size() > logName.size() + 1 + compressedExtension.size() &&
+           name.starts_with(logName) && name[logName.size()] == '.' &&
            name.ends_with(compressedExtension);
 }
 
-bool isTemporaryOf(const foundation::URL& fileURL, const foundation::URL& candidate) {
-    if (candidate.deletingLastPathComponent() != fileURL.deletingLastPathComponent()) {
-        return false;
-    }
-    const auto target =
-        foundation::FileManager::targetOfTemporaryName(candidate.lastPathComponent());
-    const std::string logName = fileURL.lastPathComponent();
+bool isTemporaryOf(std::string_view logName, std::string_view name) {
+    const auto target = foundation::FileManager::targetOfTemporaryName(name);
     // The log's own file or one named after it (its gzip files).
-    return target && (*target == logName || target->starts_with(logName + "."));
+    return target && (*target == logName ||
+                      (target->size() > logName.size() && target->starts_with(logName) &&
+                       (*target)[logName.size()] == '.'));
 }
 
-std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fileManager,
-                                              const SinkReporter& reporter,
-                                              const foundation::URL& fileURL,
-                                              const ArchiveFilter& filter) {
-    const foundation::URL folder = fileURL.deletingLastPathComponent();
+std::vector<ArchiveEntry>
+ascArchivedFileURLs(const foundation::FileManager& fileManager, const SinkReporter& reporter,
+                    const foundation::Folder& folder, std::string_view logName,
+                    std::uint16_t permissionBits, const ArchiveFilter& filter) {
     std::vector<ArchiveEntry> entries;
     try {
-        for (const std::string& name : fileManager.contentsOfDirectory(folder.toPath())) {
-            foundation::URL candidate = folder.appendingPathComponent(name, false);
-            if (!filter(fileURL, candidate)) {
-                continue;
-            }
+        const auto candidates = [&](std::string_view name, auto kind) {
+            return (!kind || *kind == foundation::ObjectKind::regularFile) && filter(logName, name);
+        };
+        for (foundation::DirectoryEntry& entry :
+             fileManager.contentsOfDirectory(folder, candidates)) {
             try {
-                const auto attributes = fileManager.attributesOfItem(candidate.toPath());
-                if (!attributes.isRegularFile) {
+                const auto attributes = fileManager.attributesOfItem(folder, entry.name);
+                if (untrustedRecordReason(attributes, folder.pathOf(entry.name), permissionBits)) {
                     continue;
                 }
-                const bool compressed = isCompressedArchiveOf(fileURL, candidate);
-                entries.push_back({std::move(candidate), attributes.modificationDate, compressed});
+                const bool compressed = isCompressedArchiveOf(logName, entry.name);
+                entries.push_back({std::move(entry.name), attributes.modificationDate, compressed});
             } catch (const foundation::FoundationError& error) {
                 if (error.code() != ENOENT) {
                     throw;
@@ -121,7 +118,7 @@ std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fil
         reporter.failure(std::string("error in ascArchivedFileURLs, error: ") + error.what());
         return {};
     }
-    const std::size_t logNameSize = fileURL.lastPathComponent().size();
+    const std::size_t logNameSize = logName.size();
     std::sort(entries.begin(), entries.end(), [logNameSize](const auto& left, const auto& right) {
         if (left.modificationDate != right.modificationDate) {
             return left.modificationDate < right.modificationDate;
@@ -129,9 +126,8 @@ std::vector<ArchiveEntry> ascArchivedFileURLs(const foundation::FileManager& fil
         if (left.compressed != right.compressed) {
             return right.compressed;
         }
-        return olderOnTie(stampOf(left.url.lastPathComponent(), logNameSize, left.compressed),
-                          stampOf(right.url.lastPathComponent(), logNameSize, right.compressed),
-                          left.compressed);
+        return olderOnTie(stampOf(left.name, logNameSize, left.compressed),
+                          stampOf(right.name, logNameSize, right.compressed), left.compressed);
     });
     return entries;
 }

@@ -1,6 +1,9 @@
 #include "sinks/FileLoggerable.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/FreeName.hpp"
+#include "platform/foundation/Trust.hpp"
+#include "sinks/RecordTrust.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -90,7 +93,7 @@ FileLoggerable::FileLoggerable(std::string label, LogLevel logLevel,
                                std::shared_ptr<const foundation::FileManager> fileManager,
                                std::shared_ptr<const SinkReporter> reporter)
     : Loggerable(std::move(label), logLevel, std::move(logFormat)), fileURL_(std::move(fileURL)),
-      filePermission_(std::move(filePermission)),
+      fileName_(fileURL_.lastPathComponent()), filePermission_(std::move(filePermission)),
       fileManager_(fileManager ? std::move(fileManager)
                                : foundation::FileManager::defaultManager()),
       reporter_(reporter ? std::move(reporter) : SinkReporter::standardOutput()),
@@ -113,31 +116,95 @@ std::uint16_t FileLoggerable::permissionBits() const {
     return parseOctal(filePermission_).value_or(0);
 }
 
+std::shared_ptr<const foundation::Folder> FileLoggerable::folder() const {
+    const std::lock_guard lock(folderMutex_);
+    return folder_;
+}
+
 void FileLoggerable::openFile() const {
-    const foundation::URL folder = fileURL_.deletingLastPathComponent();
-    try {
-        fileManager_->createDirectory(folder);
-    } catch (const foundation::FoundationError& error) {
-        throw FileError::creatingDirectoryFailed(folder, error.code());
-    }
-    const std::string path = fileURL_.toPath();
-    bool created = false;
-    if (!fileManager_->fileExists(path)) {
+    std::shared_ptr<const foundation::Folder> folder = this->folder();
+    if (!folder || folder->isRemoved()) {
+        const foundation::URL folderURL = fileURL_.deletingLastPathComponent();
         try {
-            // Never replace: a file that appeared meanwhile keeps its lines.
-            fileManager_->createFile(path, "", permissionBits(), false);
-            created = true;
+            folder = std::make_shared<const foundation::Folder>(
+                fileManager_->openFolder(folderURL, {.create = true}));
         } catch (const foundation::FoundationError& error) {
-            if (error.code() != EEXIST) {
-                throw FileError::creatingFileFailed(fileURL_, error.code());
-            }
+            throw FileError::creatingDirectoryFailed(folderURL, error.code());
         }
+        const std::lock_guard lock(folderMutex_);
+        folder_ = folder;
     }
+    provideLogFile(*folder);
+}
+
+foundation::FileHandle FileLoggerable::openTrustedLog(const foundation::Folder& folder) const {
+    foundation::FileHandle handle = fileManager_->openForWriting(folder, fileName_);
+    if (const auto reason = untrustedRecordReason(handle.attributes(), folder.pathOf(fileName_),
+                                                  permissionBits())) {
+        throw foundation::UntrustedError(*reason);
+    }
+    return handle;
+}
+
+void FileLoggerable::provideLogFile(const foundation::Folder& folder) const {
+    // Another user may put something at the name again and again (in a sticky folder such as
+    // /tmp): a few rounds, then the log counts as not openable.
+    constexpr int attempts = 4;
+    bool created = false;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        std::string reason;
+        try {
+            std::optional<foundation::FileHandle> handle = openTrustedLog(folder);
+            // A file created just now is on storage already: its creation synchronised it.
+            syncAndClose(handle, created ? FlushMode::manual : FlushMode::always);
+            return;
+        } catch (const foundation::UntrustedError& error) {
+            reason = error.what();
+        } catch (const foundation::FoundationError& error) {
+            if (error.code() == ENOENT) {
+                try {
+                    // Never replace: a file that appeared meanwhile is looked at next round.
+                    fileManager_->createFile(folder, fileName_, "", permissionBits(), false);
+                    created = true;
+                } catch (const foundation::FoundationError& creation) {
+                    if (creation.code() != EEXIST) {
+                        throw FileError::creatingFileFailed(fileURL_, creation.code());
+                    }
+                }
+                continue;
+            }
+            // Something that is no regular file (a link, a FIFO, a device) makes way as well.
+            auto unsound = unsoundEntry(folder);
+            if (!unsound) {
+                throw FileError::openingForWritingFailed(fileURL_, error.code());
+            }
+            reason = std::move(*unsound);
+        }
+        setAside(folder, reason);
+    }
+    throw FileError::openingForWritingFailed(fileURL_, EEXIST);
+}
+
+std::optional<std::string> FileLoggerable::unsoundEntry(const foundation::Folder& folder) const {
     try {
-        std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
-        // A file created just now is on storage already: its creation synchronised it.
-        syncAndClose(handle, created ? FlushMode::manual : FlushMode::always);
+        return untrustedRecordReason(fileManager_->attributesOfItem(folder, fileName_),
+                                     folder.pathOf(fileName_), permissionBits());
+    } catch (const foundation::FoundationError&) {
+        return std::nullopt;
+    }
+}
+
+void FileLoggerable::setAside(const foundation::Folder& folder, const std::string& reason) const {
+    try {
+        const std::string kept =
+            foundation::moveAside(*fileManager_, folder, fileName_, "-untrusted-");
+        reporter_->failure(
+            "set aside " + fileURL_.description() + " as " +
+            fileURL_.deletingLastPathComponent().appendingPathComponent(kept, false).description() +
+            ": " + reason);
     } catch (const foundation::FoundationError& error) {
+        reporter_->failure("could not set aside " + fileURL_.description() + " (" + reason +
+                           "), error: " + error.what());
         throw FileError::openingForWritingFailed(fileURL_, error.code());
     }
 }
@@ -145,18 +212,25 @@ void FileLoggerable::openFile() const {
 std::optional<foundation::FileHandle>
 FileLoggerable::openForAppending(FileWritingErrorHandlingMode writeMode,
                                  std::string& failure) const {
+    const std::shared_ptr<const foundation::Folder> folder = this->folder();
     try {
-        return fileManager_->openForWriting(fileURL_);
+        return openTrustedLog(*folder);
     } catch (const foundation::FoundationError& error) {
         failure = error.what();
-        if (writeMode != FileWritingErrorHandlingMode::force || error.code() != ENOENT) {
+        if (writeMode != FileWritingErrorHandlingMode::force) {
+            return std::nullopt;
+        }
+        const bool replaceable = error.code() == ENOENT ||
+                                 dynamic_cast<const foundation::UntrustedError*>(&error) ||
+                                 unsoundEntry(*folder);
+        if (!replaceable) {
             return std::nullopt;
         }
     }
-    // The log file was removed or moved away under the sink: start a new one.
+    // The log file was removed, moved away or replaced under the sink: start a new one.
     try {
         openFile();
-        return fileManager_->openForWriting(fileURL_);
+        return openTrustedLog(*this->folder());
     } catch (const std::exception& error) {
         failure = error.what();
         return std::nullopt;
@@ -215,7 +289,7 @@ std::size_t FileLoggerable::writeHeldLines() const {
         }
         std::string failure;
         try {
-            std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(fileURL_);
+            std::optional<foundation::FileHandle> handle = openTrustedLog(*folder());
             handle->append(lines.bytes);
             syncAndClose(handle, FlushMode::always);
             return;

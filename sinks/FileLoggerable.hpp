@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,9 +39,14 @@ public:
     void checkFilePermission() const;
     // The permission text as a number; only valid after checkFilePermission succeeded.
     std::uint16_t permissionBits() const;
-    // Creates the folder chain and the empty file (with permissionBits) when missing, then
-    // checks that the file opens for writing. An existing file is left as it is.
+    // Opens the log's folder (made with every missing parent, each checked by the trust rule)
+    // unless it is open already, then makes sure the log file is one the sink may write: a
+    // regular file with one name that only its owner, root, can change. Anything else at the
+    // log's name is moved aside (reported) and a new empty file with permissionBits is made;
+    // a sound existing file is left as it is.
     void openFile() const;
+    // The log's folder, as openFile last opened it; every file operation goes through it.
+    std::shared_ptr<const foundation::Folder> folder() const;
     // Appends the line and CR LF; never throws. Failures report the append message (see
     // FileWritingErrorHandlingMode for what happens to the line). Gives the file's size after
     // the line, as the open file counts it, or nothing when the file did not open.
@@ -82,16 +88,29 @@ private:
 
     DeleteResult removeNow(const foundation::URL& url) const;
     void flushNow(const foundation::URL& url) const;
-    // Opens the log file for appending; in force mode a missing file is created again first.
+    // Opens the log file for appending when it is one the sink may write; in force mode a
+    // missing or unsound file is replaced first.
     std::optional<foundation::FileHandle> openForAppending(FileWritingErrorHandlingMode writeMode,
                                                            std::string& failure) const;
+    // The open log file, or an UntrustedError when it is not one the sink may write.
+    foundation::FileHandle openTrustedLog(const foundation::Folder& folder) const;
+    // Makes the log's name hold a sound file, moving aside what stands in the way.
+    void provideLogFile(const foundation::Folder& folder) const;
+    // Why what stands at the log's name cannot be the log, when that is what an open failed on.
+    std::optional<std::string> unsoundEntry(const foundation::Folder& folder) const;
+    // Moves what stands at the log's name aside under a free name, and says so.
+    void setAside(const foundation::Folder& folder, const std::string& reason) const;
     void reportAppendFailure(std::string_view description) const;
 
     foundation::URL fileURL_;
+    std::string fileName_;
     std::string filePermission_;
     std::shared_ptr<const foundation::FileManager> fileManager_;
     std::shared_ptr<const SinkReporter> reporter_;
     std::shared_ptr<PendingLines> pendingLines_;
+    // Replaced only when the folder was removed under the sink; read by the compression too.
+    mutable std::mutex folderMutex_;
+    mutable std::shared_ptr<const foundation::Folder> folder_;
 };
 
 } // namespace vorla

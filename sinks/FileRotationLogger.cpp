@@ -1,6 +1,7 @@
 #include "sinks/FileRotationLogger.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/Trust.hpp"
 #include "platform/foundation/UUID.hpp"
 #include "sinks/ArchiveListing.hpp"
 #include "sinks/ArchiveRetention.hpp"
@@ -11,12 +12,23 @@ namespace vorla {
 
 namespace {
 
+// An archive is the log grown past its limit by the lines of one append: one line, with the
+// lines held back before it in force mode (8 MiB at most). Anything much larger is not one of
+// ours, and compressing it would take the task's time for nothing.
+constexpr std::uint64_t archiveSlack = std::uint64_t{64} << 20;
+// Distinct rotation failures remembered as told; past that the memory starts afresh.
+constexpr std::size_t toldFailuresLimit = 16;
+
 foundation::DateFormatter archiveDateFormat() {
     foundation::DateFormatter format;
     format.setLocale("en_US_POSIX");
     format.setDateFormat("yyyyMMdd'T'HHmmssZZZZZ");
     format.setTimeZone("UTC");
     return format;
+}
+
+bool isRecordOf(std::string_view logName, std::string_view name) {
+    return isArchiveOf(logName, name) || isCompressedArchiveOf(logName, name);
 }
 
 } // namespace
@@ -40,24 +52,26 @@ void FileRotationLogger::log(LogLevel, std::string_view string) const {
 }
 
 void FileRotationLogger::finishInterruptedWork() const {
-    const foundation::URL folder = fileURL().deletingLastPathComponent();
-    std::vector<std::string> names;
+    const auto folder = this->folder();
+    const std::string logName = fileURL().lastPathComponent();
+    std::vector<foundation::DirectoryEntry> entries;
     try {
-        names = fileManager().contentsOfDirectory(folder.toPath());
+        entries =
+            fileManager().contentsOfDirectory(*folder, [&logName](std::string_view name, auto) {
+                return isTemporaryOf(logName, name);
+            });
     } catch (const foundation::FoundationError& error) {
         reporter().failure(std::string("error in finishing interrupted work, error: ") +
                            error.what());
         return;
     }
-    for (const std::string& name : names) {
-        const foundation::URL candidate = folder.appendingPathComponent(name, false);
-        if (!isTemporaryOf(fileURL(), candidate)) {
-            continue;
-        }
+    for (const foundation::DirectoryEntry& entry : entries) {
         try {
-            if (fileManager().attributesOfItem(candidate.toPath()).isRegularFile) {
-                fileManager().removeFile(candidate.toPath());
-                reporter().notice("removed the unfinished file " + candidate.description());
+            // Only a file that this sink could have made: never another user's.
+            const auto attributes = fileManager().attributesOfItem(*folder, entry.name);
+            if (attributes.isRegularFile() && foundation::isTrustedOwner(attributes.owner)) {
+                fileManager().removeFile(*folder, entry.name);
+                reporter().notice("removed the unfinished file " + urlOf(entry.name).description());
             }
         } catch (const foundation::FoundationError& error) {
             reporter().failure(std::string("error in removing an unfinished file, error: ") +
@@ -67,16 +81,25 @@ void FileRotationLogger::finishInterruptedWork() const {
     if (!compressArchived_) {
         return;
     }
-    std::vector<foundation::URL> waiting;
-    for (ArchiveEntry& entry :
-         ascArchivedFileURLs(fileManager(), reporter(), fileURL(), isArchiveOf)) {
-        waiting.push_back(std::move(entry.url));
+    std::vector<std::string> waiting;
+    for (ArchiveEntry& entry : listRecords(*folder, isArchiveOf)) {
+        waiting.push_back(std::move(entry.name));
     }
     if (!waiting.empty()) {
         reporter().notice("compressing " + std::to_string(waiting.size()) + " archives of " +
                           fileURL().description() + " that an earlier run left uncompressed");
-        startCompression(std::move(waiting));
+        startCompression(folder, std::move(waiting));
     }
+}
+
+foundation::URL FileRotationLogger::urlOf(std::string_view name) const {
+    return fileURL().deletingLastPathComponent().appendingPathComponent(name, false);
+}
+
+std::vector<ArchiveEntry> FileRotationLogger::listRecords(const foundation::Folder& folder,
+                                                          const ArchiveFilter& filter) const {
+    return ascArchivedFileURLs(fileManager(), reporter(), folder, fileURL().lastPathComponent(),
+                               permissionBits(), filter);
 }
 
 void FileRotationLogger::rotateIfNeeded(std::optional<std::uint64_t> size) const {
@@ -86,128 +109,168 @@ void FileRotationLogger::rotateIfNeeded(std::optional<std::uint64_t> size) const
     }
     // Renumbering must not move an archive that is still being compressed.
     compressions_->waitForPrevious();
-    shiftNumberedArchives();
-    const auto archive = archiveCurrentFile();
-    pruneArchives(rotationConfig_.maxArchivedFilesCount);
-    if (archive && compressArchived_ && fileManager().fileExists(archive->toPath())) {
-        startCompression({*archive});
+    const auto folder = this->folder();
+    // One listing serves the whole rotation: the steps below keep it up to date themselves.
+    // With compression off the log's gzip files are left alone: nothing makes new ones.
+    std::vector<ArchiveEntry> records =
+        listRecords(*folder, compressArchived_ ? isRecordOf : ArchiveFilter(isArchiveOf));
+    shiftNumberedArchives(*folder, records);
+    const auto archive = archiveCurrentFile(*folder);
+    if (archive) {
+        records.push_back({*archive, foundation::now(), false});
+    }
+    pruneArchives(*folder, records);
+    if (archive && compressArchived_) {
+        startCompression(folder, {*archive});
     }
     try {
         openFile();
     } catch (const FileError& error) {
-        reporter().failure("error in openFile while rotating, error: " + error.errorDescription());
+        tellRotationFailure("error in openFile while rotating, error: " + error.errorDescription());
     }
 }
 
-void FileRotationLogger::shiftNumberedArchives() const {
+void FileRotationLogger::shiftNumberedArchives(const foundation::Folder& folder,
+                                               std::vector<ArchiveEntry>& records) const {
     if (rotationConfig_.suffixExtension != RotationConfig::SuffixExtension::numbering) {
         return;
     }
-    const auto archives = ascArchivedFileURLs(fileManager(), reporter(), fileURL(), isArchiveOf);
+    const std::string logName = fileURL().lastPathComponent();
+    const auto archives = static_cast<std::size_t>(std::count_if(
+        records.begin(), records.end(), [](const auto& entry) { return !entry.compressed; }));
     // The oldest gets the highest number, the newest 2: <log>.1 is kept for the new archive.
-    std::size_t number = archives.size() + 1;
-    for (const ArchiveEntry& entry : archives) {
-        const foundation::URL shifted =
-            entry.url.deletingPathExtension().appendingPathExtension(std::to_string(number--));
-        if (fileManager().fileExists(shifted.toPath())) {
+    std::size_t number = archives + 1;
+    for (ArchiveEntry& entry : records) {
+        if (entry.compressed) {
+            continue;
+        }
+        std::string shifted = logName + "." + std::to_string(number--);
+        if (shifted == entry.name) {
             continue;
         }
         try {
-            fileManager().moveItem(entry.url, shifted);
+            fileManager().moveItem(folder, entry.name, shifted);
+            entry.name = std::move(shifted);
         } catch (const foundation::FoundationError& error) {
-            reporter().failure(std::string("error in rotating old archive files, error: ") +
-                               error.what());
+            // A taken number leaves this archive where it is.
+            if (error.code() == EEXIST) {
+                continue;
+            }
+            tellRotationFailure(std::string("error in rotating old archive files, error: ") +
+                                error.what());
             return;
         }
     }
 }
 
-foundation::URL FileRotationLogger::nextArchiveURL() const {
+std::string FileRotationLogger::nextArchiveName() const {
+    const std::string logName = fileURL().lastPathComponent();
     if (rotationConfig_.suffixExtension == RotationConfig::SuffixExtension::numbering) {
-        return fileURL().appendingPathExtension("1");
+        return logName + ".1";
     }
-    return fileURL().appendingPathExtension(dateFormat_.string(foundation::now()) + "_" +
-                                            foundation::UUID().uuidString());
+    return logName + "." + dateFormat_.string(foundation::now()) + "_" +
+           foundation::UUID().uuidString();
 }
 
-std::optional<foundation::URL> FileRotationLogger::archiveCurrentFile() const {
-    foundation::URL archive = nextArchiveURL();
+std::optional<std::string>
+FileRotationLogger::archiveCurrentFile(const foundation::Folder& folder) const {
+    std::string archive = nextArchiveName();
     try {
-        fileManager().moveItem(fileURL(), archive);
+        fileManager().moveItem(folder, fileURL().lastPathComponent(), archive);
     } catch (const foundation::FoundationError& error) {
-        reporter().failure(std::string("error in archiving the target file, error: ") +
-                           error.what());
+        tellRotationFailure(std::string("error in archiving the target file, error: ") +
+                            error.what());
         return std::nullopt;
     }
+    toldFailures_.clear();
     if (const auto receiver = delegate()) {
-        receiver->onArchived(*this, fileURL(), archive);
+        receiver->onArchived(*this, fileURL(), urlOf(archive));
     }
     return archive;
 }
 
-void FileRotationLogger::pruneArchives(std::size_t maxCount) const {
-    // With compression off the log's gzip files are left alone: nothing makes new ones.
-    const bool withGzipFiles = compressArchived_;
-    const auto records =
-        ascArchivedFileURLs(fileManager(), reporter(), fileURL(),
-                            [withGzipFiles](const auto& log, const auto& candidate) {
-                                return isArchiveOf(log, candidate) ||
-                                       (withGzipFiles && isCompressedArchiveOf(log, candidate));
-                            });
-    for (const ArchiveEntry& entry : surplusArchives(records, maxCount, compressArchived_)) {
+void FileRotationLogger::pruneArchives(const foundation::Folder& folder,
+                                       const std::vector<ArchiveEntry>& records) const {
+    for (const ArchiveEntry& entry :
+         surplusArchives(records, rotationConfig_.maxArchivedFilesCount, compressArchived_)) {
         try {
-            fileManager().removeFile(entry.url.toPath());
+            fileManager().removeFile(folder, entry.name);
         } catch (const foundation::FoundationError& error) {
-            reporter().failure(std::string("error in removing extra archived files, error: ") +
-                               error.what());
+            tellRotationFailure(std::string("error in removing extra archived files, error: ") +
+                                error.what());
             return;
         }
         if (const auto receiver = delegate()) {
             if (entry.compressed) {
-                receiver->onCompressedArchiveRemoved(*this, entry.url);
+                receiver->onCompressedArchiveRemoved(*this, urlOf(entry.name));
             } else {
-                receiver->onArchiveRemoved(*this, entry.url);
+                receiver->onArchiveRemoved(*this, urlOf(entry.name));
             }
         }
     }
 }
 
-void FileRotationLogger::startCompression(std::vector<foundation::URL> archives) const {
+void FileRotationLogger::tellRotationFailure(const std::string& message) const {
+    // A rotation that something blocks (a folder at <log>.1) fails the same way after every
+    // line until it is cleared: the system log hears of it once.
+    if (toldFailures_.size() >= toldFailuresLimit) {
+        toldFailures_.clear();
+    }
+    if (toldFailures_.insert(message).second) {
+        reporter().failure(message);
+    }
+}
+
+void FileRotationLogger::startCompression(std::shared_ptr<const foundation::Folder> folder,
+                                          std::vector<std::string> archives) const {
     auto self = std::static_pointer_cast<const FileRotationLogger>(
         std::const_pointer_cast<const Loggerable>(weak_from_this().lock()));
     if (!self) {
         // No owner can keep the sink alive for a background task: compress right here.
-        for (const foundation::URL& archive : archives) {
-            gzipArchive(archive);
+        for (const std::string& archive : archives) {
+            gzipArchive(*folder, archive);
         }
         return;
     }
-    compressions_->start([self = std::move(self), archives = std::move(archives)] {
-        for (const foundation::URL& archive : archives) {
-            self->gzipArchive(archive);
-        }
-    });
+    compressions_->start(
+        [self = std::move(self), folder = std::move(folder), archives = std::move(archives)] {
+            for (const std::string& archive : archives) {
+                self->gzipArchive(*folder, archive);
+            }
+        });
 }
 
-void FileRotationLogger::gzipArchive(const foundation::URL& archive) const {
+void FileRotationLogger::gzipArchive(const foundation::Folder& folder,
+                                     const std::string& archive) const {
     try {
-        const auto gzipPath = writeCompressedCopy(fileManager(), archive);
-        if (!gzipPath) {
+        const auto copy = writeCompressedCopy(fileManager(), folder, archive, permissionBits(),
+                                              rotationConfig_.maxFileSize + archiveSlack);
+        if (!copy) {
             return;
         }
         try {
-            fileManager().removeFile(archive.toPath());
+            // Only the file that was compressed goes: never what took its name meanwhile.
+            if (!fileManager().attributesOfItem(folder, archive).isSameFile(copy->archive)) {
+                throw foundation::FoundationError("the archive was replaced", EEXIST);
+            }
+            fileManager().removeFile(folder, archive);
         } catch (const foundation::FoundationError&) {
             // Keep the records single: the archive stays, its copy goes.
-            fileManager().removeFile(*gzipPath);
+            fileManager().removeFile(folder, copy->name);
             return;
         }
         if (const auto receiver = delegate()) {
-            receiver->onArchiveCompressed(*this, archive,
-                                          foundation::URL::fileURL(*gzipPath, false));
+            receiver->onArchiveCompressed(*this, urlOf(archive), urlOf(copy->name));
         }
-    } catch (const foundation::FoundationError&) {
-        // Compression failures are silent: the archive stays, to be pruned like any other.
+    } catch (const foundation::UntrustedError& error) {
+        reporter().failure("did not compress " + urlOf(archive).description() + ": " +
+                           error.what());
+    } catch (const foundation::FoundationError& error) {
+        // An archive that pruning removed first, or one that cannot be read, is no news.
+        if (error.code() == EINVAL || error.code() == ELOOP) {
+            reporter().failure("did not compress " + urlOf(archive).description() + ": " +
+                               error.what());
+        }
     }
 }
 

@@ -2,12 +2,14 @@
 
 #include "platform/foundation/DateFormatter.hpp"
 #include "sinks/ArchiveCompression.hpp"
+#include "sinks/ArchiveListing.hpp"
 #include "sinks/FileLoggerable.hpp"
 #include "sinks/FileRotationLoggerDelegate.hpp"
 #include "sinks/RotationConfig.hpp"
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,13 +48,22 @@ public:
 
 private:
     void rotateIfNeeded(std::optional<std::uint64_t> size) const;
-    void shiftNumberedArchives() const;
-    std::optional<foundation::URL> archiveCurrentFile() const;
-    void pruneArchives(std::size_t maxCount) const;
+    std::vector<ArchiveEntry> listRecords(const foundation::Folder& folder,
+                                          const ArchiveFilter& filter) const;
+    // Renames the plain archives among the records (oldest first) and notes their new names.
+    void shiftNumberedArchives(const foundation::Folder& folder,
+                               std::vector<ArchiveEntry>& records) const;
+    // Gives the archive's name, or nothing when the log could not be moved.
+    std::optional<std::string> archiveCurrentFile(const foundation::Folder& folder) const;
+    void pruneArchives(const foundation::Folder& folder,
+                       const std::vector<ArchiveEntry>& records) const;
     // Compresses the archives one after another, oldest first, in one background task.
-    void startCompression(std::vector<foundation::URL> archives) const;
-    void gzipArchive(const foundation::URL& archive) const;
-    foundation::URL nextArchiveURL() const;
+    void startCompression(std::shared_ptr<const foundation::Folder> folder,
+                          std::vector<std::string> archives) const;
+    void gzipArchive(const foundation::Folder& folder, const std::string& archive) const;
+    void tellRotationFailure(const std::string& message) const;
+    std::string nextArchiveName() const;
+    foundation::URL urlOf(std::string_view name) const;
     std::shared_ptr<FileRotationLoggerDelegate> delegate() const { return delegate_.lock(); }
 
     bool compressArchived_;
@@ -60,6 +71,9 @@ private:
     std::weak_ptr<FileRotationLoggerDelegate> delegate_;
     foundation::DateFormatter dateFormat_;
     std::shared_ptr<CompressionChain> compressions_;
+    // The rotation failures reported since the last rotation that archived the log; touched
+    // only by the logging thread.
+    mutable std::set<std::string> toldFailures_;
 };
 
 } // namespace vorla

@@ -2,6 +2,7 @@
 
 #include "extension/SharedOSLogger.hpp"
 #include "extension/config/Defaults.hpp"
+#include "platform/foundation/Folder.hpp"
 #include "sinks/ArchiveCompression.hpp"
 
 #include <limits>
@@ -53,6 +54,14 @@ void AccessLogger::validate(const foundation::URL& defaultLogPath,
                        std::to_string(maxLogFileNameLength()) +
                        " bytes, or its archives cannot be named. Falling back "
                        "to default");
+    } else if (const auto reason = foundation::untrustedFolderReason(
+                   logFilePath->deletingLastPathComponent().toPath())) {
+        // Root must not write, rename or remove where another user decides what is there.
+        const std::string path = logFilePath->toPath();
+        logFilePath = defaultLogPath;
+        logger.log(LogLevel::error, "[validation]: logFilePath " + path +
+                                        " lies in a folder that cannot be trusted (" + *reason +
+                                        "). Falling back to default");
     }
     if (maxLogFileCount == 0) {
         maxLogFileCount = defaults.maxLogFileCount;

@@ -4,46 +4,35 @@
 #include "extension/config/Defaults.hpp"
 #include "extension/config/ProfileConfig.hpp"
 #include "extension/config/YamlEmitter.hpp"
+#include "platform/foundation/Folder.hpp"
 #include "platform/foundation/FoundationError.hpp"
 #include "platform/foundation/FreeName.hpp"
-
-#include <cerrno>
-#include <ctime>
+#include "platform/foundation/Trust.hpp"
 
 namespace vorla::extension {
 
 namespace {
 
 constexpr std::uint16_t configPermissions = 0644;
-constexpr unsigned keepAsideAttempts = 100;
 // Far beyond any real configuration; a larger file is taken for a broken one.
 constexpr std::uint64_t configSizeLimit = 1 << 20;
 
-std::string utcStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &parts);
-    return stamp;
+// The folder of the configuration file, as the trust rule lets it be used.
+foundation::Folder configFolder(const foundation::URL& configURL,
+                                const foundation::FileManager& fileManager) {
+    return fileManager.openFolder(configURL.deletingLastPathComponent(), {});
 }
 
 // Moves an unusable configuration file to a name of its own beside it, so that writing the
 // defaults does not destroy an administrator's work. Never replaces an existing file. Returns
 // false, with a message, when the file could not be moved.
-bool keepUnusableConfig(const foundation::URL& configURL,
+bool keepUnusableConfig(const foundation::URL& configURL, const foundation::Folder& folder,
                         const foundation::FileManager& fileManager) {
-    const std::string base = configURL.toPath() + ".broken-" + utcStamp();
     try {
-        const std::string name = foundation::takeFreeName(
-            keepAsideAttempts,
-            [&base](unsigned attempt) {
-                return attempt == 0 ? base : base + "-" + std::to_string(attempt);
-            },
-            [&](const std::string& candidate) {
-                fileManager.moveItem(configURL, foundation::URL::fileURL(candidate, false));
-            });
-        sharedOSLogger()->log(LogLevel::error, "moved unusable config file to " + name);
+        const std::string name =
+            foundation::moveAside(fileManager, folder, configURL.lastPathComponent(), ".broken-");
+        sharedOSLogger()->log(LogLevel::error,
+                              "moved unusable config file to " + folder.pathOf(name));
         return true;
     } catch (const foundation::FoundationError& error) {
         sharedOSLogger()->log(LogLevel::error,
@@ -71,11 +60,14 @@ void writeDefaultConfig(const Config& config, const foundation::URL& configURL,
                               std::string("could not write config file: ") + error.what());
         throw Config::FileErr::saving(configURL);
     }
-    if (fileManager.fileExists(configURL.toPath()) && !keepUnusableConfig(configURL, fileManager)) {
-        return;
-    }
     try {
-        fileManager.createFile(configURL.toPath(), text, configPermissions);
+        const foundation::Folder folder = configFolder(configURL, fileManager);
+        const std::string name = configURL.lastPathComponent();
+        if (fileManager.fileExists(folder.pathOf(name)) &&
+            !keepUnusableConfig(configURL, folder, fileManager)) {
+            return;
+        }
+        fileManager.createFile(folder, name, text, configPermissions);
     } catch (const std::exception& error) {
         sharedOSLogger()->log(LogLevel::error,
                               std::string("could not write config file: ") + error.what());
@@ -92,7 +84,11 @@ std::shared_ptr<Config> readExistingConfig(const foundation::URL& configURL,
         return nullptr;
     }
     try {
-        return Config::fromYaml(fileManager.contentsOfFile(path, configSizeLimit));
+        const foundation::OpenedFile file = foundation::openTrustedFile(path);
+        return Config::fromYaml(
+            foundation::readToEnd(file.descriptor.get(), path, configSizeLimit));
+    } catch (const foundation::UntrustedError&) {
+        throw;
     } catch (const std::exception& error) {
         sharedOSLogger()->log(LogLevel::error, "could not use existing config " +
                                                    configURL.description() + ": " + error.what());
@@ -104,16 +100,39 @@ std::shared_ptr<Config> loadConfig(const PathManager& pathManager,
                                    const foundation::FileManager& fileManager) {
     const Defaults defaults(pathManager);
     const auto& logger = *sharedOSLogger();
-    if (fileManager.fileExists(pathManager.configurationProfileURL().toPath())) {
+    // What another user could have written must not steer root: such a profile or file is
+    // neither used nor written over; the defaults serve in memory.
+    const auto untrusted = [&](const std::string& source, const foundation::UntrustedError& error,
+                               const char* consequence) {
+        logger.log(LogLevel::error,
+                   "could not use " + source + ": " + error.what() + "; " + consequence);
+        return makeDefaultConfig(defaults);
+    };
+    const foundation::URL& profileURL = pathManager.configurationProfileURL();
+    if (fileManager.fileExists(profileURL.toPath())) {
+        try {
+            foundation::openTrustedFile(profileURL.toPath());
+        } catch (const foundation::UntrustedError& error) {
+            return untrusted("the managed profile " + profileURL.description(), error,
+                             "the default config is used");
+        } catch (const foundation::FoundationError&) {
+            // Anything else the profile reader sees for itself: a profile that is no regular
+            // file gives no values.
+        }
         auto config = readProfileConfig(pathManager.configurationProfileBundleId());
         logger.log(LogLevel::debug, "validating profile config");
         config->validate(defaults);
         return config;
     }
-    if (auto config = readExistingConfig(pathManager.configURL(), fileManager)) {
-        logger.log(LogLevel::debug, "validating config");
-        config->validate(defaults);
-        return config;
+    try {
+        if (auto config = readExistingConfig(pathManager.configURL(), fileManager)) {
+            logger.log(LogLevel::debug, "validating config");
+            config->validate(defaults);
+            return config;
+        }
+    } catch (const foundation::UntrustedError& error) {
+        return untrusted("existing config " + pathManager.configURL().description(), error,
+                         "the default config is used without being written");
     }
     logger.log(LogLevel::debug, "falling back to default config");
     auto config = makeDefaultConfig(defaults);

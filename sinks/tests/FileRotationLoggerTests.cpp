@@ -4,12 +4,15 @@
 #include "tests/support/BoundedWait.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <zlib.h>
 
 namespace vorla {
@@ -102,8 +105,8 @@ protected:
     // A file aged by `age` seconds before now, so that listings order it.
     void place(const std::string& name, const std::string& contents, int age) {
         std::ofstream(folder_.path(name)) << contents;
-        files_->setModificationDate(folder_.path(name),
-                                    foundation::now() - std::chrono::seconds(age));
+        testing::setModificationDate(folder_.path(name),
+                                     foundation::now() - std::chrono::seconds(age));
     }
     // What the sink reported while the action ran, a line each, as standard output shows it.
     std::string reported(const std::function<void()>& action) {
@@ -124,6 +127,7 @@ protected:
     }
 
     TemporaryFolder folder_;
+    TemporaryFolder outsideSecret_;
     std::shared_ptr<FailingFileManager> files_ = std::make_shared<FailingFileManager>();
     std::shared_ptr<RecordingDelegate> delegate_ = std::make_shared<RecordingDelegate>();
     std::shared_ptr<testing::RecordingReporter> reporter_ =
@@ -281,7 +285,8 @@ TEST_F(RotationTest, OnlyThisLogsGzipFilesArePruned) {
 }
 
 // Only regular files are records: whatever else stands in the folder under an archive's name
-// is never renamed, pruned or written through, and a link at the log path gets no line.
+// is never renamed, pruned or written through, and a link at the log path makes way for a new
+// log.
 TEST_F(RotationTest, EntriesThatAreNoRegularFilesAreLeftAlone) {
     const TemporaryFolder outside;
     const std::string victim = outside.write("victim", "precious");
@@ -298,8 +303,10 @@ TEST_F(RotationTest, EntriesThatAreNoRegularFilesAreLeftAlone) {
     std::filesystem::remove(folder_.path("audit.log"));
     std::filesystem::create_symlink(victim, folder_.path("audit.log"));
     const std::string report = reported([&] { logger->log(LogLevel::info, "diverted?"); });
-    EXPECT_TRUE(report.starts_with("error in appending data in a file, error: ")) << report;
+    EXPECT_TRUE(report.starts_with("set aside file://" + folder_.path("audit.log"))) << report;
     EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_TRUE(std::filesystem::is_regular_file(
+        std::filesystem::symlink_status(folder_.path("audit.log"))));
 }
 
 // Archives of one modification time (a coarse clock, a copy) keep their age order: a higher
@@ -308,8 +315,8 @@ TEST_F(RotationTest, EqualTimesKeepTheOrderOfTheNames) {
     const auto placeAtOneTime = [this](std::initializer_list<const char*> names) {
         for (const char* name : names) {
             std::ofstream(folder_.path(name)) << name;
-            files_->setModificationDate(folder_.path(name),
-                                        foundation::Date(std::chrono::hours(1)));
+            testing::setModificationDate(folder_.path(name),
+                                         foundation::Date(std::chrono::hours(1)));
         }
     };
     placeAtOneTime({"audit.log.10", "audit.log.9", "audit.log.2", "audit.log.1"});
@@ -482,6 +489,120 @@ TEST_F(RotationTest, CompressionFailuresKeepTheArchive) {
               0);
     EXPECT_EQ(readFile(folder_.path("audit.log.1")), "next\r\n");
     EXPECT_EQ(readFile(folder_.path("audit.log.2")), "kept\r\n");
+}
+
+// Files under archive names that the sink did not make, or that others could change, are no
+// records: never shifted, pruned, compressed or tidied away, while the log rotates around them.
+TEST_F(RotationTest, WhatOthersPlacedBesideTheLogIsNeverTouched) {
+    const TemporaryFolder outside;
+    const std::string victim = outside.write("victim", "precious", std::filesystem::perms(0600));
+    const struct {
+        const char* name;
+        mode_t mode;
+        uid_t owner;
+    } planted[] = {
+        {"audit.log.2", 0640, 65534},
+        {"audit.log.3", 0666, 0},
+        {".audit.log.tmp-AbC123", 0640, 65534},
+        {"audit.log.9.gzip", 0644, 65534},
+    };
+    std::map<std::string, std::string> before;
+    for (const auto& row : planted) {
+        if (row.owner != 0 && ::geteuid() != 0) {
+            continue; // only root can give a file to another user
+        }
+        before[row.name] = folder_.write(row.name, row.name);
+        ::chmod(before[row.name].c_str(), row.mode);
+        if (row.owner != 0) {
+            ASSERT_EQ(::chown(before[row.name].c_str(), row.owner, row.owner), 0);
+        }
+    }
+    ASSERT_EQ(::link(victim.c_str(), folder_.path("audit.log.4").c_str()), 0);
+    before["audit.log.4"] = folder_.path("audit.log.4");
+    const auto logger = makeLogger({Suffix::numbering, 1, 0}, true);
+    logger->finishInterruptedWork();
+    for (const char* line : {"a", "b", "c"}) {
+        logger->log(LogLevel::info, line);
+    }
+    dispatch::drain();
+    for (const auto& [name, path] : before) {
+        EXPECT_EQ(readFile(path), name == "audit.log.4" ? "precious" : name) << name;
+    }
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_EQ(calls().size(), 6U) << ::testing::PrintToString(calls());
+}
+
+// A rotation that something other than an archive blocks (a folder at <log>.1) keeps every
+// line in the live log and is told once, not after every line.
+TEST_F(RotationTest, ABlockedRotationIsToldOnce) {
+    std::filesystem::create_directory(folder_.path("audit.log.1"));
+    const auto logger = makeLogger({Suffix::numbering, 1, 5}, false);
+    const std::string report = reported([&] {
+        for (const char* line : {"a", "b", "c", "d"}) {
+            logger->log(LogLevel::info, line);
+        }
+    });
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
+    EXPECT_TRUE(report.starts_with("error in archiving the target file, error: ")) << report;
+    EXPECT_EQ(readFile(folder_.path("audit.log")), "a\r\nb\r\nc\r\nd\r\n");
+}
+
+// An archive is compressed only as the file that was checked: one descriptor, no link
+// followed, within the size a rotation makes; its gzip copy is never more open than the log.
+TEST_F(RotationTest, CompressionReadsOnlyTheArchiveItChecked) {
+    const std::string setId = folder_.write("audit.log.1", "archived");
+    ::chmod(setId.c_str(), 06750);
+    const std::string huge = folder_.path("audit.log.2");
+    std::ofstream(huge).close();
+    std::filesystem::resize_file(huge, (std::uint64_t{64} << 20) + 1024 + 1);
+    testing::setModificationDate(huge, foundation::now() - std::chrono::hours(1));
+    const auto logger = makeLogger({Suffix::numbering, 1024, 5}, true);
+    logger->finishInterruptedWork();
+    dispatch::drain();
+    const auto left = names();
+    ASSERT_EQ(left.size(), 3U) << ::testing::PrintToString(left);
+    EXPECT_EQ(left[2], "log.2");
+    ASSERT_TRUE(left[1].ends_with(".gzip"));
+    EXPECT_EQ(gunzip(readFile(pathOf(left[1]))), "archived");
+    EXPECT_EQ(std::filesystem::status(pathOf(left[1])).permissions(), std::filesystem::perms(0640));
+    const auto messages = reporter_->messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [&](const auto& message) {
+                                return message == "failure: did not compress file://" + huge +
+                                                      ": " + huge +
+                                                      " is larger than 67109888 bytes";
+                            }),
+              1)
+        << ::testing::PrintToString(messages);
+
+    // Swapping the archive's name with a link to a secret, as fast as it goes, while the
+    // archive is compressed: no gzip file ever holds the secret.
+    const std::string secret =
+        outsideSecret_.write("secret", "SECRET", std::filesystem::perms(0600));
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        const int at = ::open(folder_.path().c_str(), O_RDONLY | O_DIRECTORY);
+        while (!done) {
+            ::renameat2(at, "audit.log.1", at, "bait", RENAME_EXCHANGE);
+        }
+        ::close(at);
+    });
+    for (int round = 0; round < 200; ++round) {
+        std::filesystem::remove(folder_.path("bait"));
+        std::filesystem::remove(folder_.path("audit.log.1"));
+        std::filesystem::create_symlink(secret, folder_.path("bait"));
+        folder_.write("audit.log.1", "archived");
+        logger->finishInterruptedWork();
+        dispatch::drain();
+    }
+    done = true;
+    swapper.join();
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+        if (entry.path().string().ends_with(".gzip")) {
+            EXPECT_EQ(gunzip(readFile(entry.path().string())), "archived") << entry.path();
+        }
+    }
+    EXPECT_EQ(readFile(secret), "SECRET");
 }
 
 // Many lines through a tiny limit with compression: what the log keeps is its newest lines,

@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace vorla::testing {
@@ -21,62 +23,77 @@ inline std::string readFile(const std::string& path) {
     return foundation::FileManager::defaultManager()->contentsOfFile(path);
 }
 
-// A file manager that fails the operations a test picks; each hook sees the operation's path
-// (for a move, the destination) and returns true to fail it. It also counts what reaches
-// storage: every fsync and close of a handle, in order.
+// A file manager that fails the operations a test picks; each hook sees the path of the
+// operation's item (for a move, the destination; for a listing, the folder) and returns true
+// to fail it. It also counts what reaches storage: every fsync and close of a handle, in order.
 class FailingFileManager : public foundation::FileManager {
 public:
     using Hook = std::function<bool(const std::string& path)>;
+    using Folder = foundation::Folder;
 
     Hook failMove, failRemove, failCreate, failOpen, failAttributes, failList;
-    // "sync" and "close", one entry per call.
+    // "sync" and "close", one entry per call (compression adds its own from its thread).
     mutable std::vector<std::string> handleCalls;
 
-    void moveItem(const foundation::URL& from, const foundation::URL& to) const override {
-        check(failMove, to.toPath(), EACCES);
-        FileManager::moveItem(from, to);
+    void moveItem(const Folder& folder, std::string_view from, std::string_view to) const override {
+        check(failMove, folder.pathOf(to), EACCES);
+        FileManager::moveItem(folder, from, to);
     }
     void removeItem(std::string_view path) const override {
         check(failRemove, std::string(path), EACCES);
         FileManager::removeItem(path);
     }
-    void removeFile(std::string_view path) const override {
-        check(failRemove, std::string(path), EACCES);
-        FileManager::removeFile(path);
+    void removeFile(const Folder& folder, std::string_view name) const override {
+        check(failRemove, folder.pathOf(name), EACCES);
+        FileManager::removeFile(folder, name);
     }
-    foundation::FileAttributes attributesOfItem(std::string_view path) const override {
-        check(failAttributes, std::string(path), EIO);
-        return FileManager::attributesOfItem(path);
+    foundation::FileAttributes attributesOfItem(const Folder& folder,
+                                                std::string_view name) const override {
+        check(failAttributes, folder.pathOf(name), EIO);
+        return FileManager::attributesOfItem(folder, name);
     }
-    std::vector<std::string> contentsOfDirectory(std::string_view path) const override {
-        check(failList, std::string(path), EIO);
-        return FileManager::contentsOfDirectory(path);
+    std::vector<foundation::DirectoryEntry>
+    contentsOfDirectory(const Folder& folder, const EntryFilter& keep) const override {
+        check(failList, folder.path(), EIO);
+        return FileManager::contentsOfDirectory(folder, keep);
     }
     void synchronize(foundation::FileHandle& handle) const override {
-        handleCalls.push_back("sync");
+        record("sync");
         FileManager::synchronize(handle);
     }
     void close(foundation::FileHandle& handle) const override {
-        handleCalls.push_back("close");
+        record("close");
         FileManager::close(handle);
     }
-    void createFile(std::string_view path, std::string_view contents,
-                    std::optional<std::uint16_t> bits, bool replace) const override {
-        check(failCreate, std::string(path), EACCES);
-        FileManager::createFile(path, contents, bits, replace);
+    foundation::NewFile createTemporaryFile(const Folder& folder, std::string_view name,
+                                            std::uint16_t bits) const override {
+        check(failCreate, folder.pathOf(name), EACCES);
+        return FileManager::createTemporaryFile(folder, name, bits);
     }
-    foundation::FileHandle openForWriting(const foundation::URL& url) const override {
-        check(failOpen, url.toPath(), EIO);
-        return FileManager::openForWriting(url);
+    foundation::FileHandle openForWriting(const Folder& folder,
+                                          std::string_view name) const override {
+        check(failOpen, folder.pathOf(name), EIO);
+        return FileManager::openForWriting(folder, name);
     }
 
 private:
+    void record(const char* call) const {
+        const std::lock_guard lock(callsMutex_);
+        handleCalls.push_back(call);
+    }
     static void check(const Hook& hook, const std::string& path, int code) {
         if (hook && hook(path)) {
             throw foundation::FoundationError("injected failure \"" + path + "\"", code);
         }
     }
+    mutable std::mutex callsMutex_;
 };
+
+// Gives the regular file at the path the modification date, as an older run would have left it.
+inline void setModificationDate(const std::string& path, foundation::Date date) {
+    foundation::FileHandle::forWritingTo(foundation::URL::fileURL(path, false))
+        .setModificationDate(date);
+}
 
 // Keeps what a sink reports, each message prefixed with "failure: " or "notice: ".
 class RecordingReporter final : public SinkReporter {

@@ -106,8 +106,9 @@ TEST_F(ConfigLoader, KeepingAsideNeverReplacesAnEarlierBrokenFile) {
 // A file manager whose moves fail as on a read-only file system.
 class UnmovableFiles : public foundation::FileManager {
 public:
-    void moveItem(const foundation::URL& from, const foundation::URL&) const override {
-        throw foundation::FoundationError("could not move " + from.toPath(), EROFS);
+    void moveItem(const foundation::Folder& folder, std::string_view from,
+                  std::string_view) const override {
+        throw foundation::FoundationError("could not move " + folder.pathOf(from), EROFS);
     }
 };
 
@@ -152,6 +153,52 @@ TEST_F(ConfigLoader, TheProfileWinsAndTheYamlFileIsNotTouched) {
     loadConfig(paths);
     EXPECT_EQ(readFile(configFile), "broken: [\n");
     EXPECT_TRUE(keptAside().empty());
+}
+
+// A profile or file that another user could have written is not used, and nothing is written
+// over it: the defaults serve in memory, with one error that says why.
+TEST_F(ConfigLoader, WhatAnotherUserControlsIsNeitherUsedNorWrittenOver) {
+    const struct {
+        const char* name;
+        bool profile;
+        mode_t mode;
+        uid_t owner;
+        const char* reason;
+    } rows[] = {
+        {"a file open to all", false, 0666, 0, "is writable by group or others (mode 0666)"},
+        {"another user's file", false, 0644, 65534, "is owned by user 65534"},
+        {"a profile open to all", true, 0666, 0, "is writable by group or others (mode 0666)"},
+        {"another user's profile", true, 0644, 65534, "is owned by user 65534"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.owner != 0 && ::geteuid() != 0) {
+            continue; // only root can give a file to another user
+        }
+        fs::remove(profileSwitch);
+        std::string text = defaultText();
+        text.replace(text.find("maxLogFileCount: 5"), 18, "maxLogFileCount: 9");
+        const fs::path& planted = row.profile ? profileSwitch : configFile;
+        writeFile(configFile, text);
+        writeFile(planted, row.profile ? "<plist/>" : text);
+        ::chmod(planted.c_str(), row.mode);
+        if (row.owner != 0) {
+            ASSERT_EQ(::lchown(planted.c_str(), row.owner, row.owner), 0);
+        }
+        systemLog();
+        const auto config = loadConfig(paths);
+        const auto log = systemLog();
+        EXPECT_EQ(*config, *makeDefaultConfig(defaults));
+        EXPECT_EQ(readFile(configFile), text);
+        EXPECT_TRUE(keptAside().empty());
+        const std::string what =
+            row.profile ? "the managed profile " + paths.configurationProfileURL().description()
+                        : "existing config " + paths.configURL().description();
+        ASSERT_EQ(log.size(), 1U) << ::testing::PrintToString(log);
+        EXPECT_EQ(log[0], "error\tcould not use " + what + ": " + planted.string() + " " +
+                              row.reason + "; the default config is used" +
+                              (row.profile ? "" : " without being written"));
+    }
 }
 
 } // namespace
