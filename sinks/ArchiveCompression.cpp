@@ -13,10 +13,16 @@
 
 namespace vorla {
 
+namespace {
+
+// Window bits 31 select the gzip container.
+constexpr int gzipWindowBits = 31;
+
+} // namespace
+
 bool gzipStream(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
                 const std::function<void(std::string_view bytes)>& write) {
     constexpr int level = 9;
-    constexpr int gzipWindowBits = 31;
     constexpr int memoryLevel = 9;
     z_stream stream{};
     if (deflateInit2(&stream, level, Z_DEFLATED, gzipWindowBits, memoryLevel, Z_DEFAULT_STRATEGY) !=
@@ -103,9 +109,11 @@ std::optional<CompressedCopy> writeCompressedCopy(const foundation::FileManager&
     foundation::FileHandle& output = gzip.handle();
     if (!gzipStream(
             [&archive](char* buffer, std::size_t size) { return archive.read(buffer, size); },
-            [&output](std::string_view bytes) { output.write(bytes); })) {
+            [&](std::string_view bytes) { fileManager.write(output, bytes); })) {
         return std::nullopt;
     }
+    // Retention orders records by age: the copy is as old as its archive from its first moment
+    // on storage, so the date is set before the fsync that takes it there.
     output.setModificationDate(attributes.modificationDate);
     fileManager.synchronize(output);
     fileManager.close(output);
@@ -115,7 +123,67 @@ std::optional<CompressedCopy> writeCompressedCopy(const foundation::FileManager&
         [&](const std::string& candidate) {
             fileManager.giveName(folder, gzip, candidate, false);
         });
+    try {
+        fileManager.synchronize(folder);
+    } catch (const foundation::FoundationError&) {
+        // Without its name on storage the copy may vanish at a power cut while the archive's
+        // removal stays: the archive is kept and the copy goes, so the records stay single.
+        try {
+            fileManager.removeFile(folder, name);
+        } catch (const foundation::FoundationError&) {
+        }
+        throw;
+    }
     return CompressedCopy{std::move(name), attributes};
+}
+
+bool holdsSameBytes(foundation::FileHandle& gzip, foundation::FileHandle& archive) {
+    z_stream stream{};
+    if (inflateInit2(&stream, gzipWindowBits) != Z_OK) {
+        return false;
+    }
+    const std::unique_ptr<z_stream, int (*)(z_stream*)> ending(&stream, inflateEnd);
+    std::vector<char> input(1 << 16);
+    std::vector<char> output(1 << 16);
+    std::vector<char> expected(1 << 16);
+    // Reads exactly `size` bytes of the archive unless it ends first.
+    const auto readArchive = [&archive, &expected](std::size_t size) {
+        std::size_t filled = 0;
+        while (filled < size) {
+            const std::size_t got = archive.read(expected.data() + filled, size - filled);
+            if (got == 0) {
+                break;
+            }
+            filled += got;
+        }
+        return filled;
+    };
+    int status = Z_OK;
+    while (status != Z_STREAM_END) {
+        if (stream.avail_in == 0) {
+            const std::size_t got = gzip.read(input.data(), input.size());
+            if (got == 0) {
+                return false;
+            }
+            stream.next_in = reinterpret_cast<Bytef*>(input.data());
+            stream.avail_in = static_cast<uInt>(got);
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(output.data());
+        stream.avail_out = static_cast<uInt>(output.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END) {
+            return false;
+        }
+        const std::size_t produced = output.size() - stream.avail_out;
+        if (readArchive(produced) != produced ||
+            !std::equal(output.begin(), output.begin() + static_cast<std::ptrdiff_t>(produced),
+                        expected.begin())) {
+            return false;
+        }
+    }
+    // Both end here: nothing of the archive is left over, and nothing follows the gzip member.
+    char probe;
+    return stream.avail_in == 0 && readArchive(1) == 0 && gzip.read(&probe, 1) == 0;
 }
 
 std::size_t maxLogFileNameLength() {

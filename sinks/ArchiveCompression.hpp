@@ -40,13 +40,18 @@ struct CompressedCopy {
 // else UntrustedError. The gzip file keeps the archive's modification date (retention orders
 // records by age) and its permission bits, but never more than the log's own
 // (`permissionBits`) and never set-id, sticky or group or other write bits. It appears whole
-// or not at all and never replaces another. Nothing when zlib fails; file failures throw
-// FoundationError; the archive stays as it is.
+// or not at all and never replaces another, and it is kept only once its name is on storage.
+// Nothing when zlib fails; file failures throw FoundationError; the archive stays as it is.
 std::optional<CompressedCopy> writeCompressedCopy(const foundation::FileManager& fileManager,
                                                   const foundation::Folder& folder,
                                                   std::string_view archiveName,
                                                   std::uint16_t permissionBits,
                                                   std::uint64_t sizeLimit);
+
+// Whether the open gzip file decompresses to exactly the bytes of the open archive, both read
+// from where they stand to their ends as streams, so memory stays bounded: what a run stopped
+// between writing an archive's gzip copy and removing the archive leaves behind.
+bool holdsSameBytes(foundation::FileHandle& gzip, foundation::FileHandle& archive);
 
 // The longest log-file name whose derived names all fit in one name of the file system: its
 // dated archives, its gzip files with their attempt numbers, and their temporary files.

@@ -82,12 +82,9 @@ bool isCompressedArchiveOf(std::string_view logName, std::string_view name) {
            name.ends_with(compressedExtension);
 }
 
-bool isTemporaryOf(std::string_view logName, std::string_view name) {
-    const auto target = foundation::FileManager::targetOfTemporaryName(name);
-    // The log's own file or one named after it (its gzip files).
-    return target && (*target == logName ||
-                      (target->size() > logName.size() && target->starts_with(logName) &&
-                       (*target)[logName.size()] == '.'));
+bool isNamedAfter(std::string_view logName, std::string_view name) {
+    return name.starts_with(logName) &&
+           (name.size() == logName.size() || name[logName.size()] == '.');
 }
 
 std::vector<ArchiveEntry>

@@ -26,9 +26,9 @@ bool isArchiveOf(std::string_view logName, std::string_view name);
 // This log's own gzip files: <log>.<something>.gzip. Other logs' gzip files in the same folder
 // are never counted or removed.
 bool isCompressedArchiveOf(std::string_view logName, std::string_view name);
-// A temporary file of this log's folder work (a gzip file or log file being made) that an
-// interruption left behind.
-bool isTemporaryOf(std::string_view logName, std::string_view name);
+// The log's own file or one named after it (its archives and gzip files): what the log's
+// temporary files are made for.
+bool isNamedAfter(std::string_view logName, std::string_view name);
 
 using ArchiveFilter = std::function<bool(std::string_view logName, std::string_view name)>;
 

@@ -156,7 +156,13 @@ void FileLoggerable::provideLogFile(const foundation::Folder& folder) const {
         try {
             std::optional<foundation::FileHandle> handle = openTrustedLog(folder);
             // A file created just now is on storage already: its creation synchronised it.
-            syncAndClose(handle, created ? FlushMode::manual : FlushMode::always);
+            if (const auto failure =
+                    syncAndClose(handle, created ? FlushMode::manual : FlushMode::always)) {
+                // What an earlier run wrote may not all have reached storage; nothing here can
+                // write it again, but the operator hears of it.
+                reporter_->failure("error in synchronizing a file, error: " + *failure +
+                                   ", file: " + fileURL_.description());
+            }
             return;
         } catch (const foundation::UntrustedError& error) {
             reason = error.what();
@@ -251,28 +257,37 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
         pendingLines_->keep(std::move(lines), *reporter_, fileURL_);
     };
 
-    std::string failure;
-    std::optional<foundation::FileHandle> handle = openForAppending(writeMode, failure);
+    std::string openFailure;
+    std::optional<foundation::FileHandle> handle = openForAppending(writeMode, openFailure);
     if (!handle) {
-        reportAppendFailure(failure);
+        reportAppendFailure(openFailure);
         if (force) {
             keepForLater();
         }
         return std::nullopt;
     }
+    std::optional<std::string> failure;
     try {
         // A write that fails part-way is cut back, so a retry leaves no half line behind.
-        handle->append(lines.bytes);
+        fileManager_->append(*handle, lines.bytes);
     } catch (const foundation::FoundationError& error) {
+        failure = error.what();
+    }
+    const std::uint64_t size = handle->size();
+    // A line is written once its fsync has returned success. Linux reports a lost write-back
+    // once only, and a later fsync succeeds without the lost pages: the line is written again
+    // from this copy, at the risk of standing twice in the file.
+    if (auto unsynchronized = syncAndClose(handle, flushMode); !failure) {
+        failure = std::move(unsynchronized);
+    }
+    if (failure) {
         if (writeMode != FileWritingErrorHandlingMode::assert) {
-            reportAppendFailure(error.what());
+            reportAppendFailure(*failure);
         }
         if (force) {
             keepForLater();
         }
     }
-    const std::uint64_t size = handle->size();
-    syncAndClose(handle, flushMode);
     return size;
 }
 
@@ -287,38 +302,46 @@ std::size_t FileLoggerable::writeHeldLines() const {
         if (lines.lineSizes.empty()) {
             return;
         }
-        std::string failure;
+        std::optional<std::string> failure;
         try {
             std::optional<foundation::FileHandle> handle = openTrustedLog(*folder());
-            handle->append(lines.bytes);
-            syncAndClose(handle, FlushMode::always);
-            return;
+            fileManager_->append(*handle, lines.bytes);
+            failure = syncAndClose(handle, FlushMode::always);
         } catch (const foundation::FoundationError& error) {
             failure = error.what();
         }
+        if (!failure) {
+            return;
+        }
         lost = lines.lineSizes.size();
-        reporter_->failure(std::to_string(lost) + " lines of " + fileURL_.description() +
-                           " could not be written before the stop and are lost, error: " + failure);
+        reporter_->failure(
+            std::to_string(lost) + " lines of " + fileURL_.description() +
+            " could not be written before the stop and are lost, error: " + *failure);
     });
     return lost;
 }
 
-void FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
-                                  FlushMode flushMode) const {
+std::optional<std::string>
+FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
+                             FlushMode flushMode) const {
     if (!handle) {
-        return;
+        return std::nullopt;
     }
+    std::optional<std::string> failure;
     if (flushMode == FlushMode::always) {
         try {
             fileManager_->synchronize(*handle);
-        } catch (const foundation::FoundationError&) {
+        } catch (const foundation::FoundationError& error) {
+            failure = error.what();
         }
     }
     try {
         fileManager_->close(*handle);
-    } catch (const foundation::FoundationError&) {
+    } catch (const foundation::FoundationError& error) {
+        failure = failure.value_or(error.what());
     }
     handle.reset();
+    return failure;
 }
 
 void FileLoggerable::reportAppendFailure(std::string_view description) const {
@@ -364,7 +387,8 @@ std::future<foundation::URL> FileLoggerable::deleteFileAsync(const foundation::U
 void FileLoggerable::flushNow(const foundation::URL& url) const {
     try {
         std::optional<foundation::FileHandle> handle = fileManager_->openForWriting(url);
-        syncAndClose(handle, FlushMode::always);
+        // The helper promises nothing: what it could not synchronise is not its caller's.
+        static_cast<void>(syncAndClose(handle, FlushMode::always));
     } catch (const foundation::FoundationError&) {
     }
 }

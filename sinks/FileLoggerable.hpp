@@ -47,16 +47,19 @@ public:
     void openFile() const;
     // The log's folder, as openFile last opened it; every file operation goes through it.
     std::shared_ptr<const foundation::Folder> folder() const;
-    // Appends the line and CR LF; never throws. Failures report the append message (see
-    // FileWritingErrorHandlingMode for what happens to the line). Gives the file's size after
-    // the line, as the open file counts it, or nothing when the file did not open.
+    // Appends the line and CR LF; never throws. A line counts as written only once its write,
+    // its synchronisation (in `always` mode) and its close succeeded. Failures report the append
+    // message (see FileWritingErrorHandlingMode for what happens to the line). Gives the file's
+    // size after the line, as the open file counts it, or nothing when the file did not open.
     std::optional<std::uint64_t> appendLine(std::string_view line, FlushMode flushMode,
                                             FileWritingErrorHandlingMode writeMode) const;
     // For a clean stop: writes the lines that force mode still holds back, waiting on the
     // sink's queue, and reports those that cannot be written as lost. Gives their number.
     std::size_t writeHeldLines() const;
-    // Synchronises (in `always` mode) and closes the handle, ignoring errors of both.
-    void syncAndClose(std::optional<foundation::FileHandle>& handle, FlushMode flushMode) const;
+    // Synchronises (in `always` mode) and closes the handle; gives the failure of either (the
+    // synchronisation's first), or nothing when both succeeded.
+    [[nodiscard]] std::optional<std::string>
+    syncAndClose(std::optional<foundation::FileHandle>& handle, FlushMode flushMode) const;
 
     // Removes the item, waiting on the sink's queue; never call it from that queue's own work.
     DeleteResult deleteFile(const foundation::URL& url) const;

@@ -3,6 +3,7 @@
 #include "platform/foundation/FoundationError.hpp"
 #include "platform/foundation/Trust.hpp"
 #include "platform/foundation/UUID.hpp"
+#include "sinks/ArchiveCompression.hpp"
 #include "sinks/ArchiveListing.hpp"
 #include "sinks/ArchiveRetention.hpp"
 
@@ -54,29 +55,21 @@ void FileRotationLogger::log(LogLevel, std::string_view string) const {
 void FileRotationLogger::finishInterruptedWork() const {
     const auto folder = this->folder();
     const std::string logName = fileURL().lastPathComponent();
-    std::vector<foundation::DirectoryEntry> entries;
     try {
-        entries =
-            fileManager().contentsOfDirectory(*folder, [&logName](std::string_view name, auto) {
-                return isTemporaryOf(logName, name);
+        foundation::removeUnfinishedFiles(
+            fileManager(), *folder,
+            [&logName](std::string_view target) { return isNamedAfter(logName, target); },
+            [this](const std::string& name) {
+                reporter().notice("removed the unfinished file " + urlOf(name).description());
+            },
+            [this](const foundation::FoundationError& error) {
+                reporter().failure(std::string("error in removing an unfinished file, error: ") +
+                                   error.what());
             });
     } catch (const foundation::FoundationError& error) {
         reporter().failure(std::string("error in finishing interrupted work, error: ") +
                            error.what());
         return;
-    }
-    for (const foundation::DirectoryEntry& entry : entries) {
-        try {
-            // Only a file that this sink could have made: never another user's.
-            const auto attributes = fileManager().attributesOfItem(*folder, entry.name);
-            if (attributes.isRegularFile() && foundation::isTrustedOwner(attributes.owner)) {
-                fileManager().removeFile(*folder, entry.name);
-                reporter().notice("removed the unfinished file " + urlOf(entry.name).description());
-            }
-        } catch (const foundation::FoundationError& error) {
-            reporter().failure(std::string("error in removing an unfinished file, error: ") +
-                               error.what());
-        }
     }
     if (!compressArchived_) {
         return;
@@ -88,7 +81,7 @@ void FileRotationLogger::finishInterruptedWork() const {
     if (!waiting.empty()) {
         reporter().notice("compressing " + std::to_string(waiting.size()) + " archives of " +
                           fileURL().description() + " that an earlier run left uncompressed");
-        startCompression(folder, std::move(waiting));
+        startCompression(folder, std::move(waiting), true);
     }
 }
 
@@ -116,17 +109,33 @@ void FileRotationLogger::rotateIfNeeded(std::optional<std::uint64_t> size) const
         listRecords(*folder, compressArchived_ ? isRecordOf : ArchiveFilter(isArchiveOf));
     shiftNumberedArchives(*folder, records);
     const auto archive = archiveCurrentFile(*folder);
+    try {
+        openFile();
+    } catch (const FileError& error) {
+        tellRotationFailure("error in openFile while rotating, error: " + error.errorDescription());
+    }
+    // Pruning removes names that the renames above have just vacated or will take next time:
+    // it waits until the renames are on storage, so that a power cut can lose no record.
+    if (!synchronizeFolder(*folder)) {
+        return;
+    }
     if (archive) {
         records.push_back({*archive, foundation::now(), false});
     }
     pruneArchives(*folder, records);
     if (archive && compressArchived_) {
-        startCompression(folder, {*archive});
+        startCompression(folder, {*archive}, false);
     }
+}
+
+bool FileRotationLogger::synchronizeFolder(const foundation::Folder& folder) const {
     try {
-        openFile();
-    } catch (const FileError& error) {
-        tellRotationFailure("error in openFile while rotating, error: " + error.errorDescription());
+        fileManager().synchronize(folder);
+        return true;
+    } catch (const foundation::FoundationError& error) {
+        tellRotationFailure(std::string("error in synchronizing the log folder, error: ") +
+                            error.what());
+        return false;
     }
 }
 
@@ -191,14 +200,15 @@ FileRotationLogger::archiveCurrentFile(const foundation::Folder& folder) const {
 
 void FileRotationLogger::pruneArchives(const foundation::Folder& folder,
                                        const std::vector<ArchiveEntry>& records) const {
-    for (const ArchiveEntry& entry :
-         surplusArchives(records, rotationConfig_.maxArchivedFilesCount, compressArchived_)) {
+    const auto surplus =
+        surplusArchives(records, rotationConfig_.maxArchivedFilesCount, compressArchived_);
+    for (const ArchiveEntry& entry : surplus) {
         try {
             fileManager().removeFile(folder, entry.name);
         } catch (const foundation::FoundationError& error) {
             tellRotationFailure(std::string("error in removing extra archived files, error: ") +
                                 error.what());
-            return;
+            break;
         }
         if (const auto receiver = delegate()) {
             if (entry.compressed) {
@@ -207,6 +217,10 @@ void FileRotationLogger::pruneArchives(const foundation::Folder& folder,
                 receiver->onArchiveRemoved(*this, urlOf(entry.name));
             }
         }
+    }
+    // The next rotation gives the removed names out again.
+    if (!surplus.empty()) {
+        synchronizeFolder(folder);
     }
 }
 
@@ -222,22 +236,50 @@ void FileRotationLogger::tellRotationFailure(const std::string& message) const {
 }
 
 void FileRotationLogger::startCompression(std::shared_ptr<const foundation::Folder> folder,
-                                          std::vector<std::string> archives) const {
+                                          std::vector<std::string> archives,
+                                          bool afterInterruption) const {
     auto self = std::static_pointer_cast<const FileRotationLogger>(
         std::const_pointer_cast<const Loggerable>(weak_from_this().lock()));
+    auto work = [folder, archives = std::move(archives),
+                 afterInterruption](const FileRotationLogger& sink) {
+        for (const std::string& archive : archives) {
+            if (!afterInterruption || !sink.removeIfCompressedAlready(*folder, archive)) {
+                sink.gzipArchive(*folder, archive);
+            }
+        }
+    };
     if (!self) {
         // No owner can keep the sink alive for a background task: compress right here.
-        for (const std::string& archive : archives) {
-            gzipArchive(*folder, archive);
-        }
+        work(*this);
         return;
     }
-    compressions_->start(
-        [self = std::move(self), folder = std::move(folder), archives = std::move(archives)] {
-            for (const std::string& archive : archives) {
-                self->gzipArchive(*folder, archive);
+    compressions_->start([self = std::move(self), work = std::move(work)] { work(*self); });
+}
+
+bool FileRotationLogger::removeIfCompressedAlready(const foundation::Folder& folder,
+                                                   const std::string& archive) const {
+    try {
+        const auto attributes = fileManager().attributesOfItem(folder, archive);
+        // A copy keeps its archive's date: only gzip files of that date can hold it.
+        for (const ArchiveEntry& gzip : listRecords(folder, isCompressedArchiveOf)) {
+            if (gzip.modificationDate != attributes.modificationDate) {
+                continue;
             }
-        });
+            foundation::FileHandle copy = fileManager().openForReading(folder, gzip.name);
+            foundation::FileHandle original = fileManager().openForReading(folder, archive);
+            if (!original.attributes().isSameFile(attributes) || !holdsSameBytes(copy, original)) {
+                continue;
+            }
+            fileManager().removeFile(folder, archive);
+            fileManager().synchronize(folder);
+            reporter().notice("removed " + urlOf(archive).description() + ", which " +
+                              urlOf(gzip.name).description() + " holds already");
+            return true;
+        }
+    } catch (const foundation::FoundationError& error) {
+        tellCompressionFailure(archive, error);
+    }
+    return false;
 }
 
 void FileRotationLogger::gzipArchive(const foundation::Folder& folder,
@@ -262,15 +304,20 @@ void FileRotationLogger::gzipArchive(const foundation::Folder& folder,
         if (const auto receiver = delegate()) {
             receiver->onArchiveCompressed(*this, urlOf(archive), urlOf(copy->name));
         }
-    } catch (const foundation::UntrustedError& error) {
+        // The next rotation may give the archive's name out again; a start after a power cut
+        // that finds both the copy and the archive removes the archive.
+        fileManager().synchronize(folder);
+    } catch (const foundation::FoundationError& error) {
+        tellCompressionFailure(archive, error);
+    }
+}
+
+void FileRotationLogger::tellCompressionFailure(const std::string& archive,
+                                                const foundation::FoundationError& error) const {
+    // An archive that pruning removed first is no news.
+    if (error.code() != ENOENT) {
         reporter().failure("did not compress " + urlOf(archive).description() + ": " +
                            error.what());
-    } catch (const foundation::FoundationError& error) {
-        // An archive that pruning removed first, or one that cannot be read, is no news.
-        if (error.code() == EINVAL || error.code() == ELOOP) {
-            reporter().failure("did not compress " + urlOf(archive).description() + ": " +
-                               error.what());
-        }
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/FoundationError.hpp"
 #include "sinks/ArchiveCompression.hpp"
 #include "sinks/ArchiveListing.hpp"
 #include "sinks/FileLoggerable.hpp"
@@ -57,11 +58,18 @@ private:
     std::optional<std::string> archiveCurrentFile(const foundation::Folder& folder) const;
     void pruneArchives(const foundation::Folder& folder,
                        const std::vector<ArchiveEntry>& records) const;
-    // Compresses the archives one after another, oldest first, in one background task.
+    // Compresses the archives one after another, oldest first, in one background task. After
+    // an interruption, an archive whose gzip copy was already made is removed instead.
     void startCompression(std::shared_ptr<const foundation::Folder> folder,
-                          std::vector<std::string> archives) const;
+                          std::vector<std::string> archives, bool afterInterruption) const;
+    bool removeIfCompressedAlready(const foundation::Folder& folder,
+                                   const std::string& archive) const;
     void gzipArchive(const foundation::Folder& folder, const std::string& archive) const;
+    // Gives whether the folder's names are on storage; reports when they are not.
+    bool synchronizeFolder(const foundation::Folder& folder) const;
     void tellRotationFailure(const std::string& message) const;
+    void tellCompressionFailure(const std::string& archive,
+                                const foundation::FoundationError& error) const;
     std::string nextArchiveName() const;
     foundation::URL urlOf(std::string_view name) const;
     std::shared_ptr<FileRotationLoggerDelegate> delegate() const { return delegate_.lock(); }

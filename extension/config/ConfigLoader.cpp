@@ -75,6 +75,31 @@ void writeDefaultConfig(const Config& config, const foundation::URL& configURL,
     }
 }
 
+// A run stopped after writing the defaults but before naming them leaves their temporary file.
+void removeUnfinishedConfig(const foundation::URL& configURL,
+                            const foundation::FileManager& fileManager) {
+    const std::string name = configURL.lastPathComponent();
+    const auto& logger = *sharedOSLogger();
+    try {
+        const foundation::Folder folder = configFolder(configURL, fileManager);
+        foundation::removeUnfinishedFiles(
+            fileManager, folder, [&name](std::string_view target) { return target == name; },
+            [&](const std::string& removed) {
+                logger.log(LogLevel::info, "removed the unfinished file " +
+                                               configURL.deletingLastPathComponent()
+                                                   .appendingPathComponent(removed, false)
+                                                   .description());
+            },
+            [&](const foundation::FoundationError& error) {
+                logger.log(LogLevel::error,
+                           std::string("error in removing an unfinished file, error: ") +
+                               error.what());
+            });
+    } catch (const foundation::FoundationError&) {
+        // A folder that cannot be opened or listed is told of where the file is read.
+    }
+}
+
 } // namespace
 
 std::shared_ptr<Config> readExistingConfig(const foundation::URL& configURL,
@@ -108,6 +133,7 @@ std::shared_ptr<Config> loadConfig(const PathManager& pathManager,
                    "could not use " + source + ": " + error.what() + "; " + consequence);
         return makeDefaultConfig(defaults);
     };
+    removeUnfinishedConfig(pathManager.configURL(), fileManager);
     const foundation::URL& profileURL = pathManager.configurationProfileURL();
     if (fileManager.fileExists(profileURL.toPath())) {
         try {

@@ -33,6 +33,8 @@ public:
 
     // What fstat said of the file when it was opened.
     const FileAttributes& attributes() const { return attributes_; }
+    // The path that names the file in messages.
+    const std::string& path() const { return path_; }
     // Moves to the end and returns that offset.
     std::uint64_t seekToEnd();
     // Cuts the file back to the length, to undo a write that failed half-way.

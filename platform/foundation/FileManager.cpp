@@ -1,6 +1,7 @@
 #include "platform/foundation/FileManager.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/Trust.hpp"
 
 #include <cerrno>
 #include <dirent.h>
@@ -117,13 +118,14 @@ void FileManager::createFile(const Folder& folder, std::string_view name, std::s
                              bool replaceExisting) const {
     NewFile file =
         createTemporaryFile(folder, name, posixPermissions.value_or(defaultFilePermissions));
-    file.handle().write(contents);
-    // An empty file has no bytes to wait for: the folder's fsync of giveName carries it whole.
+    write(file.handle(), contents);
+    // An empty file has no bytes to wait for: the folder's fsync carries it whole.
     if (!contents.empty()) {
         synchronize(file.handle());
     }
     close(file.handle());
     giveName(folder, file, name, replaceExisting);
+    synchronize(folder);
 }
 
 NewFile FileManager::createTemporaryFile(const Folder& folder, std::string_view name,
@@ -171,7 +173,10 @@ void FileManager::giveName(const Folder& folder, NewFile& file, std::string_view
         ::unlinkat(at, temporary, 0);
     }
     file.named();
-    if (::fsync(at) != 0) {
+}
+
+void FileManager::synchronize(const Folder& folder) const {
+    if (::fsync(folder.descriptor()) != 0) {
         throwSystemError("could not synchronize", folder.path());
     }
 }
@@ -213,6 +218,14 @@ FileHandle FileManager::openForReading(const Folder& folder, std::string_view na
     return FileHandle::forReadingFrom(folder, name);
 }
 
+void FileManager::append(FileHandle& handle, std::string_view bytes) const {
+    handle.append(bytes);
+}
+
+void FileManager::write(FileHandle& handle, std::string_view bytes) const {
+    handle.write(bytes);
+}
+
 void FileManager::synchronize(FileHandle& handle) const {
     handle.synchronize();
 }
@@ -246,6 +259,27 @@ std::string FileManager::contentsOfFile(std::string_view path, std::uint64_t siz
     const OpenedFile file =
         openRegularFile(AT_FDCWD, target, O_RDONLY, 0, LastLink::follow, target, operation);
     return readToEnd(file.descriptor.get(), target, sizeLimit);
+}
+
+void removeUnfinishedFiles(const FileManager& fileManager, const Folder& folder,
+                           const std::function<bool(std::string_view finalName)>& isOurs,
+                           const std::function<void(const std::string& name)>& removed,
+                           const std::function<void(const FoundationError& error)>& failed) {
+    const auto unfinished = [&isOurs](std::string_view name, std::optional<ObjectKind>) {
+        const auto target = FileManager::targetOfTemporaryName(name);
+        return target && isOurs(*target);
+    };
+    for (const DirectoryEntry& entry : fileManager.contentsOfDirectory(folder, unfinished)) {
+        try {
+            const auto attributes = fileManager.attributesOfItem(folder, entry.name);
+            if (attributes.isRegularFile() && isTrustedOwner(attributes.owner)) {
+                fileManager.removeFile(folder, entry.name);
+                removed(entry.name);
+            }
+        } catch (const FoundationError& error) {
+            failed(error);
+        }
+    }
 }
 
 } // namespace vorla::foundation

@@ -4,6 +4,7 @@
 #include "platform/foundation/FileAttributes.hpp"
 #include "platform/foundation/FileHandle.hpp"
 #include "platform/foundation/Folder.hpp"
+#include "platform/foundation/FoundationError.hpp"
 #include "platform/foundation/NewFile.hpp"
 #include "platform/foundation/URL.hpp"
 
@@ -56,17 +57,22 @@ public:
     // The first step of createFile, for a caller that writes the contents itself.
     virtual NewFile createTemporaryFile(const Folder& folder, std::string_view name,
                                         std::uint16_t posixPermissions) const;
-    // The last step: the finished file takes `name` (as createFile, `replaceExisting`) and the
-    // folder is synchronised.
+    // The last step: the finished file takes `name` (as createFile, `replaceExisting`). The
+    // name lasts a power cut only once the folder is synchronised.
     virtual void giveName(const Folder& folder, NewFile& file, std::string_view name,
                           bool replaceExisting) const;
+    // fsync of the folder: the names made, changed and removed in it reach storage.
+    virtual void synchronize(const Folder& folder) const;
     // Removes one name that is not a folder; a folder put in its place is refused, never emptied.
     virtual void removeFile(const Folder& folder, std::string_view name) const;
     // Renames within the folder; fails (code EEXIST) when anything exists at the destination.
     virtual void moveItem(const Folder& folder, std::string_view from, std::string_view to) const;
     virtual FileHandle openForWriting(const Folder& folder, std::string_view name) const;
     virtual FileHandle openForReading(const Folder& folder, std::string_view name) const;
-    // The handle's fsync and close, here so that a test can watch what reaches storage.
+    // The handle's writes (FileHandle::append and write), fsync and close, here so that a test
+    // can watch what reaches storage and make any of them fail.
+    virtual void append(FileHandle& handle, std::string_view bytes) const;
+    virtual void write(FileHandle& handle, std::string_view bytes) const;
     virtual void synchronize(FileHandle& handle) const;
     virtual void close(FileHandle& handle) const;
 
@@ -85,5 +91,14 @@ public:
     // The name a temporary file of createFile was meant to get, or none when `name` is not one.
     static std::optional<std::string> targetOfTemporaryName(std::string_view name);
 };
+
+// Removes the temporary files of createFile that a run stopped before naming them left in the
+// folder: those whose final name `isOurs` accepts, and only regular files of a trusted owner,
+// never another user's. Calls `removed` with each name removed and `failed` with the error of
+// each removal that failed; a folder that cannot be listed throws.
+void removeUnfinishedFiles(const FileManager& fileManager, const Folder& folder,
+                           const std::function<bool(std::string_view finalName)>& isOurs,
+                           const std::function<void(const std::string& name)>& removed,
+                           const std::function<void(const FoundationError& error)>& failed);
 
 } // namespace vorla::foundation

@@ -23,6 +23,23 @@ makeLogger(const std::string& path, const std::string& permission,
                                         FlushMode::always, mode, std::move(files));
 }
 
+// A sink of "x.log" in a folder of its own, with a file manager that fails on request and a
+// reporter that keeps what it is told.
+struct WatchedSink {
+    explicit WatchedSink(FileWritingErrorHandlingMode mode)
+        : path(folder.path("x.log")),
+          logger(std::make_shared<FileLogger>("com.vorla.test", LogLevel::trace, nullptr,
+                                              foundation::URL::fileURL(path), "640",
+                                              FlushMode::always, mode, files, reporter)) {}
+
+    TemporaryFolder folder;
+    std::string path;
+    std::shared_ptr<FailingFileManager> files = std::make_shared<FailingFileManager>();
+    std::shared_ptr<testing::RecordingReporter> reporter =
+        std::make_shared<testing::RecordingReporter>();
+    std::shared_ptr<FileLogger> logger;
+};
+
 FileError creationError(const std::string& path, const std::string& permission) {
     try {
         makeLogger(path, permission);
@@ -145,13 +162,8 @@ TEST(FileLoggerTest, DurabilityCallsFollowTheFlushMode) {
 // Lines held back after failed writes are never lost without a count: past the memory bound
 // the oldest go and are reported, and what is still held at the stop is reported as lost.
 TEST(FileLoggerTest, HeldLinesThatAreLostAreCounted) {
-    const TemporaryFolder folder;
-    const std::string path = folder.path("x.log");
-    auto files = std::make_shared<FailingFileManager>();
-    auto reporter = std::make_shared<testing::RecordingReporter>();
-    const auto logger = std::make_shared<FileLogger>(
-        "com.vorla.test", LogLevel::trace, nullptr, foundation::URL::fileURL(path), "640",
-        FlushMode::always, FileWritingErrorHandlingMode::force, files, reporter);
+    const WatchedSink sink(FileWritingErrorHandlingMode::force);
+    const auto& [folder, path, files, reporter, logger] = sink;
     files->failOpen = [](const std::string&) { return true; };
     const std::string megabyte((1 << 20) - 2, 'x'); // with CR LF, exactly one mebibyte
     for (int line = 0; line < 9; ++line) {
@@ -172,6 +184,56 @@ TEST(FileLoggerTest, HeldLinesThatAreLostAreCounted) {
     logger->log(LogLevel::info, "held");
     EXPECT_EQ(logger->writeHeldLines(), 0U);
     EXPECT_EQ(readFile(path), "held\r\n");
+}
+
+// A line is written only once its write, fsync and close succeeded: a disk that fails any of
+// them (once) gets the line reported, and in force mode written again from the sink's copy
+// (after a failed fsync it may then stand twice); at the stop, what still fails is counted.
+TEST(FileLoggerTest, ALineWhoseStorageFailedIsNeverTakenAsWritten) {
+    using Hook = FailingFileManager::Hook FailingFileManager::*;
+    const struct {
+        const char* name;
+        Hook hook;
+        FileWritingErrorHandlingMode mode;
+        const char* file; // after "one", "two"
+    } rows[] = {
+        {"write, force", &FailingFileManager::failWrite, FileWritingErrorHandlingMode::force,
+         "one\r\ntwo\r\n"},
+        {"fsync, force", &FailingFileManager::failSync, FileWritingErrorHandlingMode::force,
+         "one\r\none\r\ntwo\r\n"},
+        {"close, force", &FailingFileManager::failClose, FileWritingErrorHandlingMode::force,
+         "one\r\none\r\ntwo\r\n"},
+        {"write, print", &FailingFileManager::failWrite, FileWritingErrorHandlingMode::print,
+         "two\r\n"},
+        {"fsync, print", &FailingFileManager::failSync, FileWritingErrorHandlingMode::print,
+         "one\r\ntwo\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const WatchedSink sink(row.mode);
+        const auto& [folder, path, files, reporter, logger] = sink;
+        (*files).*row.hook = testing::failTimes("x.log", 1);
+        logger->log(LogLevel::info, "one");
+        logger->log(LogLevel::info, "two");
+        EXPECT_EQ(readFile(path), row.file);
+        const auto messages = reporter->messages();
+        ASSERT_EQ(messages.size(), 1U) << ::testing::PrintToString(messages);
+        EXPECT_TRUE(messages[0].starts_with(
+            "failure: error in appending data in a file, error: injected failure"))
+            << messages[0];
+        EXPECT_EQ(logger->writeHeldLines(), 0U);
+    }
+
+    // What the stop cannot get onto storage is counted as lost, never taken as written.
+    const WatchedSink sink(FileWritingErrorHandlingMode::force);
+    sink.files->failSync = [](const std::string&) { return true; };
+    sink.logger->log(LogLevel::info, "one");
+    EXPECT_EQ(sink.logger->writeHeldLines(), 1U);
+    const auto& reporter = sink.reporter;
+    EXPECT_TRUE(reporter->messages().back().starts_with(
+        "failure: 1 lines of file://" + sink.path +
+        " could not be written before the stop and are lost, error: injected failure"))
+        << reporter->messages().back();
 }
 
 // Whatever stands at the log's name that root should not write into (placed before the sink

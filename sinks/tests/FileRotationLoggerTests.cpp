@@ -1,5 +1,6 @@
 #include "SinkTestSupport.hpp"
 #include "platform/dispatch/Dispatch.hpp"
+#include "sinks/ArchiveCompression.hpp"
 #include "sinks/FileRotationLogger.hpp"
 #include "tests/support/BoundedWait.hpp"
 
@@ -603,6 +604,71 @@ TEST_F(RotationTest, CompressionReadsOnlyTheArchiveItChecked) {
         }
     }
     EXPECT_EQ(readFile(secret), "SECRET");
+}
+
+// Nothing relies on a folder's names before they are on storage: when the folder's fsync fails
+// after the renames, nothing is pruned; when it fails after a gzip copy took its name, the
+// archive stays and the copy goes. One report each.
+TEST_F(RotationTest, AFailedFolderSynchronisationStopsWhatReliesOnIt) {
+    const struct {
+        const char* name;
+        std::uint8_t kept;
+        int failedSync; // the folder's fsyncs of one rotation: new log, renames, gzip copy
+        const char* report;
+    } rows[] = {
+        {"after the renames", 0, 2, "error in synchronizing the log folder"},
+        {"after the gzip copy", 1, 3, "did not compress file://"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(folder_.path());
+        std::filesystem::create_directory(folder_.path());
+        files_ = std::make_shared<FailingFileManager>();
+        const auto logger = makeLogger({Suffix::numbering, 1, row.kept}, true);
+        files_->failFolderSync = testing::failCall("", row.failedSync);
+        const std::string report = reported([&] {
+            logger->log(LogLevel::info, "kept");
+            dispatch::drain();
+        });
+        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
+        EXPECT_TRUE(report.starts_with(row.report)) << report;
+        EXPECT_EQ(names(), (std::vector<std::string>{"log", "log.1"}));
+        EXPECT_EQ(readFile(folder_.path("audit.log.1")), "kept\r\n");
+    }
+}
+
+// A start after a stop between a gzip copy and its archive's removal removes the archive
+// instead of compressing it again, so no line is stored twice; a gzip file of the same age that
+// holds other bytes is no copy of it. A copy keeps its archive's age.
+TEST_F(RotationTest, AnArchiveThatWasCompressedAlreadyIsRemovedAtTheStart) {
+    const auto age = foundation::now() - std::chrono::hours(2);
+    const auto placeAged = [&](const std::string& name, const std::string& contents) {
+        folder_.write(name, contents);
+        testing::setModificationDate(folder_.path(name), age);
+    };
+    placeAged("audit.log.1", "archived\r\n");
+    placeAged("audit.log.1714557600.gzip", *gzipCompress("archived\r\n"));
+    placeAged("audit.log.2", "older\r\n");
+    placeAged("audit.log.1714557000.gzip", *gzipCompress("other\r\n"));
+    const auto logger = makeLogger({Suffix::numbering, 1024, 5}, true);
+    logger->finishInterruptedWork();
+    dispatch::drain();
+    const auto left = names();
+    ASSERT_EQ(left.size(), 4U) << ::testing::PrintToString(left);
+    EXPECT_EQ(left[1], "log.1714557000.gzip");
+    EXPECT_EQ(left[2], "log.1714557600.gzip");
+    EXPECT_EQ(gunzip(readFile(pathOf(left[3]))), "older\r\n");
+    EXPECT_EQ(std::filesystem::last_write_time(pathOf(left[3])),
+              std::filesystem::last_write_time(pathOf(left[2])))
+        << "the copy is as old as its archive";
+    const auto messages = reporter_->messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "notice: removed file://" + folder_.path("audit.log.1") +
+                            ", which file://" + folder_.path("audit.log.1714557600.gzip") +
+                            " holds already"),
+              messages.end())
+        << ::testing::PrintToString(messages);
+    EXPECT_EQ(calls(), (std::vector<std::string>{"compressed log.2 " + left[3]}));
 }
 
 // Many lines through a tiny limit with compression: what the log keeps is its newest lines,

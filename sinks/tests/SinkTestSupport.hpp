@@ -24,14 +24,16 @@ inline std::string readFile(const std::string& path) {
 }
 
 // A file manager that fails the operations a test picks; each hook sees the path of the
-// operation's item (for a move, the destination; for a listing, the folder) and returns true
-// to fail it. It also counts what reaches storage: every fsync and close of a handle, in order.
+// operation's item (for a move, the destination; for a listing or a folder's fsync, the folder;
+// for a write, fsync or close, the handle's file) and returns true to fail it, as the disk
+// would (EIO). It also counts what reaches storage: every fsync and close of a handle, in order.
 class FailingFileManager : public foundation::FileManager {
 public:
     using Hook = std::function<bool(const std::string& path)>;
     using Folder = foundation::Folder;
 
     Hook failMove, failRemove, failCreate, failOpen, failAttributes, failList;
+    Hook failWrite, failSync, failClose, failFolderSync;
     // "sync" and "close", one entry per call (compression adds its own from its thread).
     mutable std::vector<std::string> handleCalls;
 
@@ -57,13 +59,27 @@ public:
         check(failList, folder.path(), EIO);
         return FileManager::contentsOfDirectory(folder, keep);
     }
+    void append(foundation::FileHandle& handle, std::string_view bytes) const override {
+        check(failWrite, handle.path(), EIO);
+        FileManager::append(handle, bytes);
+    }
+    void write(foundation::FileHandle& handle, std::string_view bytes) const override {
+        check(failWrite, handle.path(), EIO);
+        FileManager::write(handle, bytes);
+    }
     void synchronize(foundation::FileHandle& handle) const override {
         record("sync");
+        check(failSync, handle.path(), EIO);
         FileManager::synchronize(handle);
     }
     void close(foundation::FileHandle& handle) const override {
         record("close");
         FileManager::close(handle);
+        check(failClose, handle.path(), EIO);
+    }
+    void synchronize(const Folder& folder) const override {
+        check(failFolderSync, folder.path(), EIO);
+        FileManager::synchronize(folder);
     }
     foundation::NewFile createTemporaryFile(const Folder& folder, std::string_view name,
                                             std::uint16_t bits) const override {
@@ -113,6 +129,16 @@ private:
     mutable std::mutex mutex_;
     mutable std::vector<std::string> messages_;
 };
+
+// A hook that fails only the `nth` call (counting from 1) whose path ends with `suffix`.
+inline FailingFileManager::Hook failCall(std::string suffix, int nth) {
+    auto seen = std::make_shared<int>(0);
+    auto mutex = std::make_shared<std::mutex>();
+    return [suffix = std::move(suffix), seen, mutex, nth](const std::string& path) {
+        const std::lock_guard lock(*mutex);
+        return path.ends_with(suffix) && ++*seen == nth;
+    };
+}
 
 // A hook that fails the first `count` calls whose path ends with `suffix`.
 inline FailingFileManager::Hook failTimes(std::string suffix, int count) {

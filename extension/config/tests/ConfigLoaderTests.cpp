@@ -103,6 +103,28 @@ TEST_F(ConfigLoader, KeepingAsideNeverReplacesAnEarlierBrokenFile) {
     EXPECT_EQ(contents, (std::vector<std::string>{"first: broken\n", "second: broken\n"}));
 }
 
+// A stop between writing the defaults and naming them leaves a temporary file: the next start
+// removes it, and says so, but never another user's file of such a name.
+TEST_F(ConfigLoader, TheNextStartRemovesAnUnfinishedConfigFile) {
+    const fs::path ours = folder / ".config.yaml.tmp-AbC123";
+    const fs::path theirs = folder / ".config.yaml.tmp-XyZ789";
+    writeFile(ours, "half");
+    writeFile(theirs, "theirs");
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    systemLog();
+    loadConfig(paths);
+    const auto log = systemLog();
+    EXPECT_FALSE(fs::exists(ours));
+    EXPECT_EQ(fs::exists(theirs), asRoot);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0], "info\tremoved the unfinished file " +
+                          foundation::URL::fileURL(ours.string(), false).description());
+    EXPECT_EQ(readFile(configFile), defaultText());
+}
+
 // A file manager whose moves fail as on a read-only file system.
 class UnmovableFiles : public foundation::FileManager {
 public:
