@@ -47,8 +47,10 @@ void Popover::showRelativeTo(const QRect& anchor) {
     show();
 }
 
+// Hidden, not closed: closing would destroy the native window, and every opening would make a
+// new one.
 void Popover::performClose() {
-    close();
+    hide();
 }
 
 void Popover::showEvent(QShowEvent* event) {

@@ -7,8 +7,8 @@ namespace vorla::app {
 // The window that drops from the status item: frameless content of 400 x 320 in a one-pixel
 // border and a soft shadow, closed by a click elsewhere or by Escape. Showing it makes the app
 // the active application, so the content learns that it should ask for the extension's state
-// again. It never grabs the pointer: a click in another application reaches that application
-// and, taking the activation away, closes the popover.
+// again. It never grabs the pointer: a click in another application reaches that application,
+// and the outside-click monitor or the lost activation closes the popover.
 class Popover : public QWidget {
 public:
     static constexpr QSize contentSize{400, 320};
