@@ -1,6 +1,7 @@
 #include "app/ui/Popover.hpp"
 
 #include "app/ui/Appearance.hpp"
+#include "app/ui/Compositing.hpp"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@ namespace vorla::app {
 
 namespace {
 constexpr int anchorGap = 4;
-constexpr int edge = Popover::shadowWidth + Popover::borderWidth;
 // Mid grey stands apart from a light and from a dark desktop alike.
 constexpr double borderWhiteLevel = 0.5;
 constexpr int shadowDarkestAlpha = 40;
@@ -25,10 +25,18 @@ constexpr int shadowDarkestAlpha = 40;
 Popover::Popover()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     // The shadow lies around the content on the desktop, so the window is see-through there.
+    // Without a shadow every pixel is painted opaque, so the window may keep its see-through
+    // surface, ready for a compositing manager that starts later.
     setAttribute(Qt::WA_TranslucentBackground);
+    new QVBoxLayout(this);
+    fitShadow();
+}
+
+void Popover::fitShadow() {
+    shadowMargin_ = desktopBlendsTranslucency() ? shadowWidth : 0;
+    const int edge = shadowMargin_ + borderWidth;
     setFixedSize(contentSize.grownBy(QMargins(edge, edge, edge, edge)));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(edge, edge, edge, edge);
+    layout()->setContentsMargins(edge, edge, edge, edge);
 }
 
 void Popover::setContentView(QWidget* view) {
@@ -38,6 +46,7 @@ void Popover::setContentView(QWidget* view) {
 }
 
 void Popover::showRelativeTo(const QRect& anchor) {
+    fitShadow();
     const QScreen* screen = anchor.isValid() ? QGuiApplication::screenAt(anchor.center()) : nullptr;
     if (!screen) {
         screen = QGuiApplication::primaryScreen();
@@ -70,9 +79,10 @@ void Popover::changeEvent(QEvent* event) {
 
 void Popover::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    const int edge = shadowMargin_ + borderWidth;
     const QRect content = rect().marginsRemoved(QMargins(edge, edge, edge, edge));
     // The shadow fades out ring by ring, darkest beside the border.
-    for (int ring = 1; ring <= shadowWidth; ++ring) {
+    for (int ring = 1; ring <= shadowMargin_; ++ring) {
         QColor shade(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1));
         painter.setPen(shade);
         painter.setBrush(Qt::NoBrush);

@@ -313,6 +313,21 @@ class DesktopTest(RootTestCase):
             presses = [line for line in other.communicate(timeout=10)[0].splitlines() if line.startswith("ButtonPress")]
             self.assertEqual(len(presses), 4, "every click reached the application clicked")
 
+    def test_the_popover_has_no_black_band_with_or_without_a_compositor(self):
+        for compositor in (False, True):
+            with self.subTest(compositor=compositor):
+                desktop = self.desktop(compositor=compositor)
+                _, width, height, x, y = desktop.open_popover()
+                screen = desktop.screen()
+                screen.save_png(os.path.join(SNAPSHOTS, f"popover-compositor-{compositor}.png"),
+                                (x - 20, y - 20, width + 40, height + 40))
+                # Across the popover's edges and what lies around them, along its middle row and column.
+                middle_row = [screen.pixel(px, y + height // 2) for px in range(x - 12, x + 30)]
+                middle_column = [screen.pixel(x + width // 2, py) for py in range(y - 3, y + 30)]
+                darkest = min(min(rgb) for rgb in middle_row + middle_column)
+                self.assertGreater(darkest, 100, "no dark band around the popover")
+                self.stop(desktop)
+
 
 if __name__ == "__main__":
     unittest.main()
