@@ -29,7 +29,7 @@ ConfigPane::ConfigPane(std::string basePath, std::string configPath, std::string
     list->setSpacing(0);
     for (const auto& [caption, path] : entries) {
         if (!rows_.empty()) {
-            list->addWidget(makeDivider(this));
+            list->addWidget(new Divider(this));
         }
         rows_.push_back(new Row(localized(caption), path, pasteboard, this));
         list->addWidget(rows_.back());

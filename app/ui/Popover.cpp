@@ -18,6 +18,16 @@ constexpr int anchorGap = 4;
 // Mid grey stands apart from a light and from a dark desktop alike.
 constexpr double borderWhiteLevel = 0.5;
 constexpr int shadowDarkestAlpha = 40;
+
+// A one-pixel frame drawn as four filled bands, not as a stroked rectangle: a stroke of one
+// pixel is centred on the edge, and at a scale such as 1.5 the half that rounds inwards may
+// cover no device pixel at all, so whole sides vanish. A filled band always covers one.
+void fillFrame(QPainter& painter, const QRect& outer, const QColor& colour) {
+    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.bottom(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.top() + 1, 1, outer.height() - 2), colour);
+    painter.fillRect(QRect(outer.right(), outer.top() + 1, 1, outer.height() - 2), colour);
+}
 } // namespace
 
 // A tool window, not a pop-up: a pop-up grabs the pointer, and the click that closes it would
@@ -83,16 +93,15 @@ void Popover::paintEvent(QPaintEvent*) {
     const QRect content = rect().marginsRemoved(QMargins(edge, edge, edge, edge));
     // The shadow fades out ring by ring, darkest beside the border.
     for (int ring = 1; ring <= shadowMargin_; ++ring) {
-        QColor shade(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1));
-        painter.setPen(shade);
-        painter.setBrush(Qt::NoBrush);
         const int out = borderWidth + ring;
-        painter.drawRect(content.adjusted(-out, -out, out - 1, out - 1));
+        fillFrame(
+            painter, content.marginsAdded(QMargins(out, out, out, out)),
+            QColor(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1)));
     }
     painter.fillRect(content, palette().window());
-    painter.setPen(grey(borderWhiteLevel));
-    painter.drawRect(
-        content.adjusted(-borderWidth, -borderWidth, borderWidth - 1, borderWidth - 1));
+    fillFrame(painter,
+              content.marginsAdded(QMargins(borderWidth, borderWidth, borderWidth, borderWidth)),
+              grey(borderWhiteLevel));
 }
 
 void Popover::keyPressEvent(QKeyEvent* event) {

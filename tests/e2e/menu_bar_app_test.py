@@ -328,6 +328,31 @@ class DesktopTest(RootTestCase):
                 self.assertGreater(darkest, 100, "no dark band around the popover")
                 self.stop(desktop)
 
+    def test_every_divider_shows_at_scales_1_and_1_5(self):
+        for scale in (1, 1.5):
+            desktop = self.desktop(scale=scale)
+            desktop.open_popover()
+            for tab, name, dividers in ((0, "extension", 2), (1, "paths", 5), (2, "about", 2)):
+                with self.subTest(scale=scale, tab=name):
+                    if tab:
+                        desktop.key("Tab", "space")
+                        time.sleep(0.3)
+                    screen = desktop.screen()
+                    _, window_width, window_height, x, y = desktop.popover()
+                    screen.save_png(os.path.join(SNAPSHOTS, f"popover-{name}-scale-{scale}.png"),
+                                    (x, y, window_width, window_height))
+                    left, top, width, height = desktop.content()
+                    background = screen.pixel(left + 3, top + height - 3)
+                    lines, previous = 0, False
+                    # A divider is a row of one colour, darker than the background, across the content.
+                    for row in screen.crop(left + 2, top + 2, width - 4, height - 4):
+                        colour = max(set(row), key=row.count)
+                        is_line = row.count(colour) > 0.7 * len(row) and sum(colour) < sum(background) - 40
+                        lines += is_line and not previous
+                        previous = is_line
+                    self.assertEqual(lines, dividers)
+            self.stop(desktop)
+
 
 if __name__ == "__main__":
     unittest.main()
