@@ -353,6 +353,21 @@ class DesktopTest(RootTestCase):
                     self.assertEqual(lines, dividers)
             self.stop(desktop)
 
+    def test_hover_looks_end_when_the_popover_closes(self):
+        desktop = self.desktop()
+        desktop.open_popover()
+        left, top, width, _ = desktop.content()
+        header = lambda: desktop.screen().crop(left, top, width, 110)
+        untouched = header()
+        for name, position in (("About tab", ABOUT_TAB), ("quit button", QUIT_BUTTON)):
+            with self.subTest(control=name):
+                desktop.point(position)
+                wait_for(lambda: header() != untouched, what=f"the {name} to show the pointer over it")
+                desktop.key("Escape")
+                desktop.wait_closed()
+                desktop.open_popover()
+                self.assertTrue(header() == untouched, f"the {name} still shows the pointer over it")
+
 
 if __name__ == "__main__":
     unittest.main()
