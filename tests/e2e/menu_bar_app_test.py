@@ -368,6 +368,24 @@ class DesktopTest(RootTestCase):
                 desktop.open_popover()
                 self.assertTrue(header() == untouched, f"the {name} still shows the pointer over it")
 
+    def test_tab_shows_where_the_focus_is(self):
+        desktop = self.desktop()
+        desktop.open_popover()
+        screen = desktop.screen()
+        left, top, width, height = desktop.content()
+        before = screen.crop(left, top, width, height)
+        desktop.key("Tab")
+
+        def changed_screen():
+            image = desktop.screen().crop(left, top, width, height)
+            return image if image != before else None
+
+        after = wait_for(changed_screen, what="a Tab press to change what the popover shows")
+        changed = [y for y in range(height) if before[y] != after[y]]
+        # The focus moved from the first tab to the second: the change lies in the tab bar.
+        self.assertGreater(min(changed), 50)
+        self.assertLess(max(changed), 115)
+
 
 if __name__ == "__main__":
     unittest.main()
