@@ -386,6 +386,25 @@ class DesktopTest(RootTestCase):
         self.assertGreater(min(changed), 50)
         self.assertLess(max(changed), 115)
 
+    def test_a_copied_path_names_the_file_under_vorla_root(self):
+        root = self.path("a root with spaces")
+        os.makedirs(os.path.join(root, SUPPORT))
+        config = os.path.join(root, SUPPORT, "config.yaml")
+        open(config, "w").close()
+        desktop = self.desktop(root=root)
+        desktop.open_popover()
+        desktop.key("Tab", "space")
+        time.sleep(0.3)
+        desktop.point(FIRST_COPY_BUTTON)
+        desktop.run("xdotool", "click", "1")
+        copied = wait_for(lambda: desktop.run("xclip", "-o", "-selection", "clipboard", check=False),
+                          what="the copied path")
+        self.assertIn("/Library/Application\\ Support/Vorla/config.yaml", copied)
+        pasted = subprocess.run(["/bin/sh", "-c", "printf %s " + copied], capture_output=True, text=True,
+                                check=True).stdout
+        self.assertEqual(pasted, config)
+        self.assertTrue(os.path.isfile(pasted))
+
 
 if __name__ == "__main__":
     unittest.main()
