@@ -6,12 +6,10 @@ import os
 import plistlib
 import shutil
 import signal
-import struct
 import subprocess
 import tempfile
 import time
 import unittest
-import zlib
 
 from harness import BIN_DIR, SUPPORT, RootTestCase, program
 
@@ -65,7 +63,8 @@ class MenuBarAppTest(RootTestCase):
             self.assertIsInstance(info.get(key), str, key)
 
 
-DESKTOP_TOOLS = ("Xvfb", "trayer", "xdotool", "xwininfo", "import", "xev", "xclip", "openbox", "xcompmgr")
+DESKTOP_TOOLS = ("Xvfb", "trayer", "xdotool", "xwininfo", "import", "convert", "xev", "xclip", "openbox",
+                 "xcompmgr")
 # Renders of the popover are left here for a reviewer to look at.
 SNAPSHOTS = os.path.join(os.path.dirname(os.path.abspath(BIN_DIR)), "snapshots", "desktop")
 # Where the popover's controls lie in its content, in points.
@@ -91,7 +90,7 @@ class Screen:
         magic, width, height, depth = data.split(maxsplit=4)[:4]
         if magic != b"P6" or depth != b"255":
             raise AssertionError("unexpected screenshot format")
-        self.width, self.height = int(width), int(height)
+        self.data, self.width, self.height = data, int(width), int(height)
         pixels = data[len(data) - 3 * self.width * self.height:]
         self.rows = [[tuple(pixels[i:i + 3]) for i in range(3 * self.width * y, 3 * self.width * (y + 1), 3)]
                      for y in range(self.height)]
@@ -102,18 +101,12 @@ class Screen:
     def crop(self, left, top, width, height):
         return [row[left:left + width] for row in self.rows[top:top + height]]
 
-    def save_png(self, path, box=None):
-        left, top, width, height = box or (0, 0, self.width, self.height)
-        left, top = max(0, left), max(0, top)
-        width, height = min(width, self.width - left), min(height, self.height - top)
-        raw = b"".join(b"\0" + bytes(v for rgb in row for v in rgb) for row in self.crop(left, top, width, height))
-        chunk = lambda kind, body: (struct.pack(">I", len(body)) + kind + body
-                                    + struct.pack(">I", zlib.crc32(kind + body)))
-        png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-               + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+    def save_png(self, path, box):
+        """Writes the part of the screen within the box (left, top, width, height) as a PNG file."""
+        left, top, width, height = box
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as handle:
-            handle.write(png)
+        subprocess.run(["convert", "ppm:-", "-crop", f"{width}x{height}+{max(0, left)}+{max(0, top)}", "+repage",
+                        f"png:{path}"], input=self.data, check=True, timeout=30)
 
 
 class Desktop:

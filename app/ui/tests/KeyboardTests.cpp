@@ -46,19 +46,12 @@ protected:
                 return "tab" + std::to_string(position);
             }
         }
-        if (dynamic_cast<ExtensionToggle*>(&widget)) {
-            return "switch";
-        }
-        if (dynamic_cast<ButtonComponent*>(&widget)) {
-            return "copy";
-        }
-        if (dynamic_cast<QPushButton*>(&widget)) {
-            return "link";
-        }
-        if (dynamic_cast<MailToButton*>(&widget)) {
-            return "mail";
-        }
-        return dynamic_cast<BugReport*>(&widget) ? "bug" : "other";
+        return dynamic_cast<ExtensionToggle*>(&widget)   ? "switch"
+               : dynamic_cast<ButtonComponent*>(&widget) ? "copy"
+               : dynamic_cast<QPushButton*>(&widget)     ? "link"
+               : dynamic_cast<MailToButton*>(&widget)    ? "mail"
+               : dynamic_cast<BugReport*>(&widget)       ? "bug"
+                                                         : "other";
     }
 
     std::shared_ptr<ScriptedService> service = std::make_shared<ScriptedService>();
