@@ -24,6 +24,13 @@ ButtonComponent::ButtonComponent(std::string path, QClipboard& pasteboard, QWidg
     QObject::connect(this, &QAbstractButton::clicked, [this] { copy(); });
 }
 
+QPainterPath ButtonComponent::focusRingShape() const {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), CopyButtoStyle::cornerRadius,
+                         CopyButtoStyle::cornerRadius);
+    return shape;
+}
+
 QSize ButtonComponent::sizeHint() const {
     return {55, 20};
 }
@@ -38,9 +45,7 @@ void ButtonComponent::copy() {
 void ButtonComponent::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(rect(), CopyButtoStyle::cornerRadius, CopyButtoStyle::cornerRadius);
-    painter.fillPath(shape, CopyButtoStyle::background(isDown()));
+    painter.fillPath(focusRingShape(), CopyButtoStyle::background(isDown()));
     painter.setFont(CopyButtoStyle::font());
     painter.setPen(CopyButtoStyle::foreground());
     painter.drawText(rect(), Qt::AlignCenter, CopyButtoStyle::text(text()));

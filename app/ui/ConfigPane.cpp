@@ -3,6 +3,7 @@
 #include "app/ui/Divider.hpp"
 #include "app/ui/Localized.hpp"
 #include "app/ui/Row.hpp"
+#include "platform/environment/Environment.hpp"
 
 #include <QVBoxLayout>
 
@@ -11,6 +12,13 @@ namespace vorla::app {
 namespace {
 std::string joined(const std::string& basePath, const std::string& fileName) {
     return basePath + "/" + fileName;
+}
+
+bool isShellSafe(unsigned char byte) {
+    constexpr std::string_view punctuation = "/._-+,:@%";
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+           (byte >= '0' && byte <= '9') || byte >= 0x80 ||
+           punctuation.find(static_cast<char>(byte)) != punctuation.npos;
 }
 } // namespace
 
@@ -29,7 +37,7 @@ ConfigPane::ConfigPane(std::string basePath, std::string configPath, std::string
     list->setSpacing(0);
     for (const auto& [caption, path] : entries) {
         if (!rows_.empty()) {
-            list->addWidget(makeDivider(this));
+            list->addWidget(new Divider(this));
         }
         rows_.push_back(new Row(localized(caption), path, pasteboard, this));
         list->addWidget(rows_.back());
@@ -38,9 +46,30 @@ ConfigPane::ConfigPane(std::string basePath, std::string configPath, std::string
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard) {
-    return new ConfigPane("/Library/Application\\ Support/Vorla", "config.yaml", "audit.log",
-                          "access.log", "error.log", pasteboard);
+std::string extensionSupportFolder() {
+    return platform::systemPath("/Library/Application Support/Vorla");
+}
+
+// The copied paths name the files the extension writes, which lie under VORLA_ROOT too.
+ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard, const std::string& supportFolder) {
+    return new ConfigPane(shellEscaped(supportFolder), "config.yaml", "audit.log", "access.log",
+                          "error.log", pasteboard);
+}
+
+std::string shellEscaped(std::string_view path) {
+    std::string escaped;
+    escaped.reserve(path.size() + 8);
+    for (const char character : path) {
+        if (character == '\n') {
+            escaped += "'\n'";
+        } else {
+            if (!isShellSafe(static_cast<unsigned char>(character))) {
+                escaped.push_back('\\');
+            }
+            escaped.push_back(character);
+        }
+    }
+    return escaped;
 }
 
 } // namespace vorla::app

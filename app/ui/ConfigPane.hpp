@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QClipboard;
@@ -30,7 +31,18 @@ private:
     std::vector<Row*> rows_;
 };
 
-// The paths pane with the extension's own folder and file names.
-ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard);
+// The extension's support folder, "/Library/Application Support/Vorla" under VORLA_ROOT.
+std::string extensionSupportFolder();
+
+// The paths pane with the extension's own file names in the given support folder, whose path
+// is shell-escaped first.
+ConfigPane* makeExtensionPathsPane(QClipboard& pasteboard,
+                                   const std::string& supportFolder = extensionSupportFolder());
+
+// A path as a shell reads it back: a backslash before each character that the shell would
+// otherwise take for an operator, a quote, an expansion, a pattern or a word break ("\ " for
+// a space), and a line break in single quotes, where a backslash would join the lines.
+// Letters, digits, bytes beyond ASCII and /._-+,:@% stay as they are.
+std::string shellEscaped(std::string_view path);
 
 } // namespace vorla::app

@@ -1,5 +1,6 @@
 #include "app/ui/ContentView.hpp"
 
+#include "app/ui/FocusRing.hpp"
 #include "app/ui/MenuView.hpp"
 #include "app/ui/TitleView.hpp"
 
@@ -8,7 +9,8 @@
 namespace vorla::app {
 
 ContentView::ContentView(ExtensionManager& manager, const BundleInfo& bundle, QWidget* parent)
-    : QWidget(parent), title_(new TitleView(this)), menu_(new MenuView(manager, bundle, this)) {
+    : QWidget(parent), title_(new TitleView(this)), menu_(new MenuView(manager, bundle, this)),
+      focusRing_(new FocusRing(this)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

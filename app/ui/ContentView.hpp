@@ -7,6 +7,7 @@
 
 namespace vorla::app {
 
+class FocusRing;
 class MenuView;
 class TitleView;
 
@@ -17,10 +18,12 @@ public:
 
     TitleView* titleView() const { return title_; }
     MenuView* menuView() const { return menu_; }
+    FocusRing* focusRing() const { return focusRing_; }
 
 private:
     TitleView* title_;
     MenuView* menu_;
+    FocusRing* focusRing_;
 };
 
 } // namespace vorla::app

@@ -1,5 +1,6 @@
 #include "app/ui/CustomTabView.hpp"
 
+#include "app/ui/TabButton.hpp"
 #include "app/ui/TabButtonView.hpp"
 #include "app/ui/Watch.hpp"
 
@@ -56,6 +57,21 @@ void CustomTabView::showPane(std::int64_t index) {
         paneArea_->addStretch(1);
     }
     pane_->show();
+    putInTabOrder(*pane_);
+}
+
+// A pane is built after the rest of the popover, so by default its controls come last when
+// Tab moves through the popover; they belong right after the tabs.
+void CustomTabView::putInTabOrder(QWidget& pane) const {
+    QWidget* previous = tabBar_->buttons().empty() ? nullptr : tabBar_->buttons().back();
+    QWidgetList controls = pane.findChildren<QWidget*>();
+    controls.prepend(&pane);
+    for (QWidget* control : controls) {
+        if (previous && (control->focusPolicy() & Qt::TabFocus) != 0) {
+            QWidget::setTabOrder(previous, control);
+            previous = control;
+        }
+    }
 }
 
 } // namespace vorla::app

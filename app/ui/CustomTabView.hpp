@@ -36,6 +36,7 @@ public:
 
 private:
     void showPane(std::int64_t index);
+    void putInTabOrder(QWidget& pane) const;
 
     std::vector<TabData> tabs_;
     Content content_;

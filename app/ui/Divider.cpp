@@ -1,16 +1,16 @@
 #include "app/ui/Divider.hpp"
 
-#include <QFrame>
+#include <QPainter>
 
 namespace vorla::app {
 
-QWidget* makeDivider(QWidget* parent) {
-    auto* divider = new QFrame(parent);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setFixedHeight(1);
-    divider->setForegroundRole(QPalette::Mid);
-    return divider;
+Divider::Divider(QWidget* parent) : QWidget(parent) {
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void Divider::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), palette().color(QPalette::Mid));
 }
 
 } // namespace vorla::app

@@ -10,11 +10,13 @@ class QMouseEvent;
 
 namespace vorla::app {
 
-// Watches for mouse-down events that happen outside the app's windows, the way a global event
-// monitor does. The desktop gives an application no clicks of other applications, except to
-// a popup window, which holds the pointer while it is shown: a click elsewhere reaches the
-// popup with a position outside its frame. So the monitor is an event filter on the whole
-// application that passes on exactly those clicks.
+// Watches for mouse-down events that happen outside the app's windows (the popover, the status
+// item), the way a global event monitor does, and leaves each click to whatever it was meant
+// for. On X11 the X server tells of every press on the display (see DesktopClickWatcher).
+// Elsewhere the desktop gives an application no clicks of other applications, except while one
+// of its windows holds the pointer: such a click reaches that window with a position outside
+// all of the app's windows. An event filter on the whole application passes those on, on every
+// desktop.
 class EventListener {
 public:
     // Event-type bits of the mask, numbered as the event types they stand for.

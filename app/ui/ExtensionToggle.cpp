@@ -91,13 +91,18 @@ void ExtensionToggle::paintCaption(QPainter& painter) const {
     painter.restore();
 }
 
-void ExtensionToggle::paintTrack(QPainter& painter) const {
+QPainterPath ExtensionToggle::focusRingShape() const {
     const QRectF track = trackRect();
     const qreal radius = std::min<qreal>(Style::trackCornerRadius, track.height() / 2);
-    QPainterPath clip;
-    clip.addRoundedRect(track, radius, radius);
+    QPainterPath shape;
+    shape.addRoundedRect(track, radius, radius);
+    return shape;
+}
+
+void ExtensionToggle::paintTrack(QPainter& painter) const {
+    const QRectF track = trackRect();
     painter.save();
-    painter.setClipPath(clip);
+    painter.setClipPath(focusRingShape());
     painter.fillRect(track, on_ ? systemBlue() : systemGrey());
     const qreal knobSize = track.height() - 2 * Style::knobPadding;
     const QPointF centre = track.center() + QPointF(knobOffset_, 0);

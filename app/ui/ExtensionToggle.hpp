@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ui/ExtensionToggleStyle.hpp"
+#include "app/ui/FocusRing.hpp"
 
 #include <QAbstractButton>
 
@@ -11,7 +12,7 @@ namespace vorla::app {
 // The extension pane's large switch: a caption, then a blue or grey track with a white knob.
 // A click on the track asks for the other position (clicked()); the owner decides and calls
 // setOn(), which moves the knob and slides the caption with the style's animation.
-class ExtensionToggle : public QAbstractButton {
+class ExtensionToggle : public QAbstractButton, public FocusRingShape {
     Q_OBJECT
     Q_PROPERTY(qreal knobOffset READ knobOffset WRITE setKnobOffset)
 
@@ -30,6 +31,8 @@ public:
     const QPropertyAnimation& knobAnimation() const { return *knobAnimation_; }
 
     QSize sizeHint() const override;
+    // The track: the focus ring goes around the part that a click flips.
+    QPainterPath focusRingShape() const override;
 
 protected:
     bool hitButton(const QPoint& position) const override;

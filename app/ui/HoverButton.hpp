@@ -14,6 +14,7 @@ protected:
 
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void setPointerInside(bool inside);

@@ -30,6 +30,12 @@ QSize LinkButton::sizeHint() const {
             std::max(symbolSize, metrics.height())};
 }
 
+QPainterPath LinkButton::focusRingShape() const {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(-3, -2, 3, 2), 4, 4);
+    return shape;
+}
+
 void LinkButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // A plain button dims while it is pressed.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ui/FocusRing.hpp"
+
 #include <QAbstractButton>
 
 #include <optional>
@@ -9,13 +11,15 @@ namespace vorla::app {
 
 // A plain button of the popover's bottom row: a symbol and a caption, which opens an address
 // with the desktop's handler when clicked. Without an address it does nothing.
-class LinkButton : public QAbstractButton {
+class LinkButton : public QAbstractButton, public FocusRingShape {
 public:
     LinkButton(const char* symbolName, const QString& caption, std::optional<std::string> address,
                QWidget* parent = nullptr);
 
     const std::optional<std::string>& address() const { return address_; }
     QSize sizeHint() const override;
+    // A little room around the symbol and caption, which fill the button to its edges.
+    QPainterPath focusRingShape() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

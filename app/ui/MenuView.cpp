@@ -23,7 +23,7 @@ MenuView::MenuView(ExtensionManager& manager, const BundleInfo& bundle, QWidget*
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(tabContent_, 1);
-    column->addWidget(makeDivider(this));
+    column->addWidget(new Divider(this));
     column->addLayout(links);
 }
 

@@ -1,6 +1,7 @@
 #include "app/ui/Popover.hpp"
 
 #include "app/ui/Appearance.hpp"
+#include "app/ui/Compositing.hpp"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,10 +15,19 @@ namespace vorla::app {
 
 namespace {
 constexpr int anchorGap = 4;
-constexpr int edge = Popover::shadowWidth + Popover::borderWidth;
 // Mid grey stands apart from a light and from a dark desktop alike.
 constexpr double borderWhiteLevel = 0.5;
 constexpr int shadowDarkestAlpha = 40;
+
+// A one-pixel frame drawn as four filled bands, not as a stroked rectangle: a stroke of one
+// pixel is centred on the edge, and at a scale such as 1.5 the half that rounds inwards may
+// cover no device pixel at all, so whole sides vanish. A filled band always covers one.
+void fillFrame(QPainter& painter, const QRect& outer, const QColor& colour) {
+    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.bottom(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.top() + 1, 1, outer.height() - 2), colour);
+    painter.fillRect(QRect(outer.right(), outer.top() + 1, 1, outer.height() - 2), colour);
+}
 } // namespace
 
 // A tool window, not a pop-up: a pop-up grabs the pointer, and the click that closes it would
@@ -25,10 +35,18 @@ constexpr int shadowDarkestAlpha = 40;
 Popover::Popover()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     // The shadow lies around the content on the desktop, so the window is see-through there.
+    // Without a shadow every pixel is painted opaque, so the window may keep its see-through
+    // surface, ready for a compositing manager that starts later.
     setAttribute(Qt::WA_TranslucentBackground);
+    new QVBoxLayout(this);
+    fitShadow();
+}
+
+void Popover::fitShadow() {
+    shadowMargin_ = desktopBlendsTranslucency() ? shadowWidth : 0;
+    const int edge = shadowMargin_ + borderWidth;
     setFixedSize(contentSize.grownBy(QMargins(edge, edge, edge, edge)));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(edge, edge, edge, edge);
+    layout()->setContentsMargins(edge, edge, edge, edge);
 }
 
 void Popover::setContentView(QWidget* view) {
@@ -38,6 +56,7 @@ void Popover::setContentView(QWidget* view) {
 }
 
 void Popover::showRelativeTo(const QRect& anchor) {
+    fitShadow();
     const QScreen* screen = anchor.isValid() ? QGuiApplication::screenAt(anchor.center()) : nullptr;
     if (!screen) {
         screen = QGuiApplication::primaryScreen();
@@ -47,8 +66,10 @@ void Popover::showRelativeTo(const QRect& anchor) {
     show();
 }
 
+// Hidden, not closed: closing would destroy the native window, and every opening would make a
+// new one.
 void Popover::performClose() {
-    close();
+    hide();
 }
 
 void Popover::showEvent(QShowEvent* event) {
@@ -68,19 +89,19 @@ void Popover::changeEvent(QEvent* event) {
 
 void Popover::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    const int edge = shadowMargin_ + borderWidth;
     const QRect content = rect().marginsRemoved(QMargins(edge, edge, edge, edge));
     // The shadow fades out ring by ring, darkest beside the border.
-    for (int ring = 1; ring <= shadowWidth; ++ring) {
-        QColor shade(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1));
-        painter.setPen(shade);
-        painter.setBrush(Qt::NoBrush);
+    for (int ring = 1; ring <= shadowMargin_; ++ring) {
         const int out = borderWidth + ring;
-        painter.drawRect(content.adjusted(-out, -out, out - 1, out - 1));
+        fillFrame(
+            painter, content.marginsAdded(QMargins(out, out, out, out)),
+            QColor(0, 0, 0, shadowDarkestAlpha * (shadowWidth + 1 - ring) / (shadowWidth + 1)));
     }
     painter.fillRect(content, palette().window());
-    painter.setPen(grey(borderWhiteLevel));
-    painter.drawRect(
-        content.adjusted(-borderWidth, -borderWidth, borderWidth - 1, borderWidth - 1));
+    fillFrame(painter,
+              content.marginsAdded(QMargins(borderWidth, borderWidth, borderWidth, borderWidth)),
+              grey(borderWhiteLevel));
 }
 
 void Popover::keyPressEvent(QKeyEvent* event) {

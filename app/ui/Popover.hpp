@@ -5,10 +5,11 @@
 namespace vorla::app {
 
 // The window that drops from the status item: frameless content of 400 x 320 in a one-pixel
-// border and a soft shadow, closed by a click elsewhere or by Escape. Showing it makes the app
-// the active application, so the content learns that it should ask for the extension's state
-// again. It never grabs the pointer: a click in another application reaches that application
-// and, taking the activation away, closes the popover.
+// border, with a soft shadow where the desktop blends see-through windows, closed by a click
+// elsewhere or by Escape. Showing it makes the app the active application, so the content
+// learns that it should ask for the extension's state again. It never grabs the pointer: a
+// click in another application reaches that application, and the outside-click monitor or the
+// lost activation closes the popover.
 class Popover : public QWidget {
 public:
     static constexpr QSize contentSize{400, 320};
@@ -22,6 +23,8 @@ public:
     QWidget* contentView() const { return contentView_; }
 
     bool isShown() const { return isVisible(); }
+    // The width of the shadow around the border: none where nothing would blend it.
+    int shadowMargin() const { return shadowMargin_; }
     // Shows the popover beside the anchor (the status item's bounds, in screen coordinates).
     void showRelativeTo(const QRect& anchor);
     void performClose();
@@ -33,7 +36,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void fitShadow();
+
     QWidget* contentView_ = nullptr;
+    int shadowMargin_ = 0;
 };
 
 // Where a popover of the given size goes for an anchor on a screen: below the anchor when the

@@ -22,7 +22,8 @@ TabButton::TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidg
     : HoverButton(parent), data_(std::move(data)), selectedIndex_(std::move(selectedIndex)) {
     setText(localized(data_.label.c_str()));
     setFixedSize(sizeHint());
-    setFocusPolicy(Qt::TabFocus);
+    // A click focuses the tab too, so that Space then acts on the tab that was clicked.
+    setFocusPolicy(Qt::StrongFocus);
     QObject::connect(this, &QAbstractButton::clicked, [this] { selectedIndex_.set(data_.index); });
     watch<std::int64_t, TabButton>(selectedIndex_, this,
                                    [](TabButton& button, auto&, auto&) { button.update(); });
@@ -30,6 +31,13 @@ TabButton::TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidg
 
 TabButtonStyle TabButton::style() const {
     return {selectedIndex_.get(), data_.index, colorScheme(*this), hovering()};
+}
+
+QPainterPath TabButton::focusRingShape() const {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), TabButtonStyle::cornerRadius,
+                         TabButtonStyle::cornerRadius);
+    return shape;
 }
 
 QSize TabButton::sizeHint() const {
@@ -42,9 +50,7 @@ void TabButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
 
     const QRectF bounds = rect();
-    QPainterPath shape;
-    shape.addRoundedRect(bounds, TabButtonStyle::cornerRadius, TabButtonStyle::cornerRadius);
-    painter.setClipPath(shape);
+    painter.setClipPath(focusRingShape());
 
     const QColor foreground = look.foreground(primaryText(*this));
     const QFont captionFont = systemFont(captionSize);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Binding.hpp"
+#include "app/ui/FocusRing.hpp"
 #include "app/ui/HoverButton.hpp"
 #include "app/ui/TabButtonStyle.hpp"
 #include "app/ui/TabData.hpp"
@@ -8,7 +9,7 @@
 namespace vorla::app {
 
 // One tab of the tab bar: its symbol over its caption; a click selects it.
-class TabButton : public HoverButton {
+class TabButton : public HoverButton, public FocusRingShape {
 public:
     TabButton(TabData data, Observable<std::int64_t> selectedIndex, QWidget* parent = nullptr);
 
@@ -16,6 +17,7 @@ public:
     bool hovering() const { return pointerInside(); }
     TabButtonStyle style() const;
     QSize sizeHint() const override;
+    QPainterPath focusRingShape() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

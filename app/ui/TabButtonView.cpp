@@ -30,7 +30,7 @@ TabButtonView::TabButtonView(const std::vector<TabData>& tabbarItems,
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addLayout(row);
-    column->addWidget(makeDivider(this));
+    column->addWidget(new Divider(this));
 }
 
 } // namespace vorla::app

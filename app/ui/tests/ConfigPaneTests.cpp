@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -14,7 +15,8 @@ namespace {
 
 TEST(ConfigPane, EachRowCopiesItsEscapedPathAsTheOnlyPlainText) {
     QClipboard& clipboard = *QGuiApplication::clipboard();
-    const std::unique_ptr<ConfigPane> pane(makeExtensionPathsPane(clipboard));
+    const std::unique_ptr<ConfigPane> pane(
+        makeExtensionPathsPane(clipboard, "/Library/Application Support/Vorla"));
     const std::pair<QString, QString> expected[] = {
         {"configuration location", R"(/Library/Application\ Support/Vorla/config.yaml)"},
         {"audit log location", R"(/Library/Application\ Support/Vorla/audit.log)"},
@@ -31,6 +33,35 @@ TEST(ConfigPane, EachRowCopiesItsEscapedPathAsTheOnlyPlainText) {
         EXPECT_EQ(clipboard.mimeData()->formats(), QStringList{"text/plain"});
     }
     EXPECT_EQ(expected[0].second.size(), 47);
+}
+
+// Under another root the copied text must still name the file once a shell has read it, whatever
+// the root's name holds: spaces, quotes, expansions, patterns, a line break.
+TEST(ConfigPane, ACopiedPathUnderAnyRootReadsBackInAShellAsTheFile) {
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    const std::string roots[] = {
+        "",
+        "/tmp/a root",
+        "/tmp/it's \"quoted\"",
+        "/tmp/$(touch injected)`id`$HOME",
+        "/tmp/*?[a]{b,c}~#!&;|<>",
+        "/tmp/back\\slash\ttab",
+        "/tmp/line\nbreak",
+        "/tmp/ünïcode-_.+,:@%",
+    };
+    for (const std::string& root : roots) {
+        const std::string folder = root + "/Library/Application Support/Vorla";
+        const std::unique_ptr<ConfigPane> pane(makeExtensionPathsPane(clipboard, folder));
+        QTest::mouseClick(pane->rows().back()->copyButton(), Qt::LeftButton);
+        const QByteArray copied = clipboard.text().toUtf8();
+        QProcess shell;
+        shell.start("/bin/sh", {"-c", "printf %s " + QString::fromUtf8(copied)});
+        ASSERT_TRUE(shell.waitForFinished(10000)) << root;
+        EXPECT_EQ(shell.readAllStandardOutput().toStdString(), folder + "/error.log") << root;
+        EXPECT_TRUE(copied.contains("/Library/Application\\ Support/Vorla/error.log")) << root;
+    }
+    EXPECT_EQ(shellEscaped("/Library/Application Support/Vorla"),
+              R"(/Library/Application\ Support/Vorla)");
 }
 
 TEST(ConfigPane, RowsAreBuiltFromTheFieldsGiven) {

@@ -100,29 +100,37 @@ TEST(StatusBarController, TheAppWithoutSystemTrayHasAnIdleMonitorAndNoButton) {
     EXPECT_FALSE(delegate.popover().isShown());
 }
 
-TEST(EventListener, PassesOnlyMaskedClicksOutsideTheWindowWhileStarted) {
+TEST(EventListener, PassesOnlyMaskedClicksOutsideTheAppsWindowsWhileStarted) {
     QWidget window;
     window.setGeometry(100, 100, 200, 100);
     window.show();
+    // Another window of the app, as the status item is: a click on it is no click elsewhere.
+    QWidget statusItem;
+    statusItem.setGeometry(600, 0, 22, 22);
+    statusItem.show();
+    enum Where { elsewhere, inside, onStatusItem };
     struct Case {
         std::uint64_t mask;
         Qt::MouseButton button;
-        bool elsewhere;
+        Where where;
         bool handled;
     };
     const Case cases[] = {
-        {10, Qt::LeftButton, true, true},
-        {10, Qt::RightButton, true, true},
-        {10, Qt::MiddleButton, true, false},
-        {10, Qt::LeftButton, false, false},
-        {EventListener::leftMouseDown, Qt::RightButton, true, false},
-        {EventListener::otherMouseDown, Qt::MiddleButton, true, true},
+        {10, Qt::LeftButton, elsewhere, true},
+        {10, Qt::RightButton, elsewhere, true},
+        {10, Qt::MiddleButton, elsewhere, false},
+        {10, Qt::LeftButton, inside, false},
+        {10, Qt::LeftButton, onStatusItem, false},
+        {EventListener::leftMouseDown, Qt::RightButton, elsewhere, false},
+        {EventListener::otherMouseDown, Qt::MiddleButton, elsewhere, true},
     };
     for (const Case& row : cases) {
         int events = 0;
         EventListener listener(row.mask,
                                [&events](const QMouseEvent* event) { events += event != nullptr; });
-        const QPoint where = row.elsewhere ? outside(window) : window.geometry().center();
+        const QPoint where = row.where == elsewhere ? outside(window)
+                             : row.where == inside  ? window.geometry().center()
+                                                    : statusItem.geometry().center();
         press(window, where, row.button);
         EXPECT_EQ(events, 0) << "not started yet";
         listener.start();

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace vorla::app {
+
+// A connection of our own to the X server of DISPLAY, closed with the object. The toolkit's
+// connection is left alone: what is selected or asked for here cannot change what it receives.
+class XcbConnection {
+public:
+    XcbConnection() : connection_(xcb_connect(nullptr, &screenNumber_)) {}
+    ~XcbConnection() { xcb_disconnect(connection_); }
+    XcbConnection(const XcbConnection&) = delete;
+    XcbConnection& operator=(const XcbConnection&) = delete;
+
+    bool isOpen() const { return xcb_connection_has_error(connection_) == 0; }
+    xcb_connection_t* get() const { return connection_; }
+    int screenNumber() const { return screenNumber_; }
+    // The root window of the connection's screen, or none.
+    xcb_window_t rootWindow() const;
+
+private:
+    int screenNumber_ = 0;
+    xcb_connection_t* connection_;
+};
+
+// A reply of the X server, which the caller frees.
+template <typename Reply> using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
+
+// Whether the app shows its windows on an X11 desktop.
+bool runsOnX11();
+
+} // namespace vorla::app
