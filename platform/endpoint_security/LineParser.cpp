@@ -132,22 +132,32 @@ std::optional<element> LineParser::parseWideIntegers(std::string_view line) {
 }
 
 simdjson::error_code LineParser::read(std::string_view text, element& root) {
-    const simdjson::error_code error =
+    simdjson::error_code error =
         parser_.parse_into_document(document_, text.data(), text.size(), false).get(root);
+    // simdjson's own bound of nesting costs little room; a line nested deeper, which the general
+    // parser accepts, is read again with room for as deep as it can be: each level takes two of
+    // its bytes.
+    const size_t deepest = text.size() / 2 + 2;
+    if (error == simdjson::DEPTH_ERROR && parser_.max_depth() < deepest) {
+        if (parser_.allocate(parser_.capacity(), deepest) != simdjson::SUCCESS) {
+            throw std::bad_alloc();
+        }
+        error = parser_.parse_into_document(document_, text.data(), text.size(), false).get(root);
+    }
     if (error == simdjson::MEMALLOC) {
         throw std::bad_alloc();
     }
     return error;
 }
 
-// Room for a line of the length, nested as deeply as such a line can be (each level takes two
-// of its bytes); grown in powers of two, so that lines of growing length seldom allocate.
+// Room for a line of the length, grown in powers of two, so that lines of growing length seldom
+// allocate.
 void LineParser::reserve(size_t length) {
     if (length <= parser_.capacity()) {
         return;
     }
     const size_t capacity = std::bit_ceil(std::max(length, minimumCapacity));
-    if (parser_.allocate(capacity, capacity / 2 + 2) != simdjson::SUCCESS ||
+    if (parser_.allocate(capacity, parser_.max_depth()) != simdjson::SUCCESS ||
         document_.allocate(capacity) != simdjson::SUCCESS) {
         throw std::bad_alloc();
     }

@@ -34,7 +34,8 @@ public:
 private:
     void reserve(size_t length);
     std::optional<simdjson::dom::element> parseWideIntegers(std::string_view line);
-    // Parses a text with the padding behind it; memory that cannot be had is thrown as such.
+    // Parses a text with the padding behind it, nested as deeply as it may be; memory that
+    // cannot be had is thrown as such.
     simdjson::error_code read(std::string_view text, simdjson::dom::element& root);
 
     simdjson::dom::parser parser_;

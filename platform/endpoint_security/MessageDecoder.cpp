@@ -667,8 +667,6 @@ MessageDecoder::Result readMessage(const std::optional<element>& root,
 MessageDecoder::MessageDecoder(Clock clock)
     : clock_(std::move(clock)), parser_(std::make_unique<LineParser>()) {}
 
-MessageDecoder::MessageDecoder(MessageDecoder&&) noexcept = default;
-MessageDecoder& MessageDecoder::operator=(MessageDecoder&&) noexcept = default;
 MessageDecoder::~MessageDecoder() = default;
 
 MessageDecoder::Result MessageDecoder::decode(std::string_view line) {

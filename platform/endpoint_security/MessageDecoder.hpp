@@ -36,8 +36,6 @@ public:
     static constexpr size_t linePadding = 64;
 
     explicit MessageDecoder(Clock clock = std::chrono::system_clock::now);
-    MessageDecoder(MessageDecoder&&) noexcept;
-    MessageDecoder& operator=(MessageDecoder&&) noexcept;
     ~MessageDecoder();
 
     struct Result {

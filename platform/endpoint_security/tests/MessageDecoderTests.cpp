@@ -294,6 +294,9 @@ TEST(MessageDecoder, LinesTheLibraryRefusesReadAsTheGeneralParserHasThem) {
         {R"({"x": 18446744073709551616, "y": 1.})", notJSON},
         {R"({"version": 3, "x": )" + std::string(depth, '[') + std::string(depth, ']') + "}",
          "3 0? -"},
+        {R"({"version": 3, "x": [1)" + std::string(20, '0') + ", " + std::string(2000, '[') +
+             std::string(2000, ']') + "]}",
+         "3 0? -"},
         {"{\"version\": 3}\0\xFF\xFE"s, "3 0? -"},
         {"\xEF\xBB\xBF{\"version\": 3}", "3 0? -"},
     };
