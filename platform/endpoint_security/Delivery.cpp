@@ -72,7 +72,7 @@ void Delivery::State::readAhead() {
         } else if (blank(*line)) {
             continue;
         } else {
-            item.decoded = decoder.decode(*line);
+            item.decoded = decoder.decodePadded(*line);
         }
         if (!lines.push(std::move(item), line->size())) {
             break;
@@ -141,8 +141,9 @@ void Delivery::start() {
         std::cerr << "VORLA_ES_SOURCE: cannot open " << state_->source << ": "
                   << std::strerror(errno) << '\n';
     }
-    state_->reader = std::make_unique<LineReader>(
-        fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd, MessageDecoder::maxLineLength);
+    state_->reader =
+        std::make_unique<LineReader>(fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd,
+                                     MessageDecoder::maxLineLength, MessageDecoder::linePadding);
     // The thread shares the state, so it stays valid even when the delivery is stopped from
     // within a handler and the thread is let go.
     thread_ = std::thread([state = state_] { state->deliver(); });

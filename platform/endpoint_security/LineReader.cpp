@@ -1,13 +1,15 @@
 #include "platform/endpoint_security/LineReader.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 namespace vorla::endpoint_security {
 
-LineReader::LineReader(int fd, size_t maxLineLength) : fd_(fd), maxLineLength_(maxLineLength) {
+LineReader::LineReader(int fd, size_t maxLineLength, size_t padding)
+    : fd_(fd), maxLineLength_(maxLineLength), padding_(padding), buffer_(padding, '\0') {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
         wakeRead_ = ends[0];
@@ -42,16 +44,20 @@ bool LineReader::fill() {
         }
         break;
     }
-    char chunk[65536];
+    // A chunk is read straight into the buffer, behind the input and ahead of the padding.
+    constexpr size_t chunk = 65536;
+    if (buffer_.size() < end_ + chunk + padding_) {
+        buffer_.resize(end_ + chunk + padding_);
+    }
     for (;;) {
-        const ssize_t count = read(fd_, chunk, sizeof chunk);
+        const ssize_t count = read(fd_, buffer_.data() + end_, chunk);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
             return false;
         }
-        buffer_.append(chunk, static_cast<size_t>(count));
+        end_ += static_cast<size_t>(count);
         return true;
     }
 }
@@ -67,29 +73,32 @@ std::optional<std::string_view> LineReader::next(bool& tooLong) {
     tooLong = false;
     size_t searched = start_;
     for (;;) {
-        const size_t end = buffer_.find('\n', searched);
+        const size_t end = std::string_view(buffer_).substr(0, end_).find('\n', searched);
         if (end != std::string::npos) {
             // The rest of an overlong line may come with its line feed in the same chunk.
             tooLong = tooLong || end - start_ > maxLineLength_;
             return take(end, end + 1, tooLong);
         }
-        // Lines are handed out as views, so the buffer is compacted only before it grows,
+        // Lines are handed out as views, so the input is compacted only before more is read,
         // once per chunk rather than once per line.
-        buffer_.erase(0, start_);
-        start_ = 0;
-        if (buffer_.size() > maxLineLength_) {
+        if (start_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+            end_ -= start_;
+            start_ = 0;
+        }
+        if (end_ > maxLineLength_) {
             // Keep nothing of an overlong line but the knowledge that it was one; its rest is
             // read and let go chunk by chunk until its line feed.
             tooLong = true;
-            buffer_.clear();
+            end_ = 0;
         }
-        searched = buffer_.size();
+        searched = end_;
         if (ended_ || !fill()) {
             ended_ = true;
-            if (buffer_.empty() && !tooLong) {
+            if (end_ == 0 && !tooLong) {
                 return std::nullopt;
             }
-            return take(buffer_.size(), buffer_.size(), tooLong);
+            return take(end_, end_, tooLong);
         }
     }
 }

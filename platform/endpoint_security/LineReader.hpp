@@ -11,8 +11,10 @@ namespace vorla::endpoint_security {
 class LineReader {
 public:
     // Takes ownership of the descriptor. A line longer than maxLineLength is reported as empty
-    // text; the reader holds no more of it than the bound and one chunk of input.
-    LineReader(int fd, size_t maxLineLength);
+    // text; the reader holds no more of it than the bound and one chunk of input. Every line
+    // handed out is followed by at least `padding` readable bytes of the buffer, so that a
+    // parser that reads ahead in blocks can read it where it lies.
+    LineReader(int fd, size_t maxLineLength, size_t padding);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
     ~LineReader();
@@ -30,11 +32,14 @@ private:
 
     int fd_;
     size_t maxLineLength_;
+    size_t padding_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
+    // The input read, then at least padding_ more bytes, whatever they hold.
     std::string buffer_;
-    // Where the first line not yet handed out begins.
+    // Where the first line not yet handed out begins, and where the input read ends.
     size_t start_ = 0;
+    size_t end_ = 0;
     bool ended_ = false;
 };
 

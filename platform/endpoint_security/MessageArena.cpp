@@ -34,7 +34,8 @@ MessageArena::~MessageArena() {
 }
 
 void* MessageArena::allocate(size_t size, size_t alignment) {
-    size_t padding = (alignment - reinterpret_cast<uintptr_t>(free_) % alignment) % alignment;
+    // Alignments are powers of two, so the padding is a mask away rather than two divisions.
+    size_t padding = (0 - reinterpret_cast<uintptr_t>(free_)) & (alignment - 1);
     if (padding + size > left_) {
         const size_t blockSize = std::max(nextSize_, firstBlockSize);
         // A large request gets a block of its own, so that the block in use keeps its room.

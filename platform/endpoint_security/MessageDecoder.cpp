@@ -1,18 +1,29 @@
 #include "platform/endpoint_security/MessageDecoder.hpp"
 
 #include "platform/endpoint_security/HexDigit.hpp"
+#include "platform/endpoint_security/LineParser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace vorla::endpoint_security {
 
 namespace {
 
-using Value = LineDocument::Value;
-using Kind = LineDocument::Kind;
+using simdjson::dom::element;
+using Type = simdjson::dom::element_type;
+
+// A value of the line, or none (null): left out, or null where null stands for left out. A
+// pointer, since values are handed from call to call by the dozen and a pointer costs the least.
+using Value = const element*;
+
+// A count of simdjson's never saturates: a line has room for fewer items than its count holds.
+static_assert(MessageDecoder::maxLineLength / 2 < 0xFFFFFF);
+static_assert(MessageDecoder::linePadding >= LineParser::padding);
 
 struct Malformed : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -22,31 +33,131 @@ std::string quoted(std::string_view key) {
     return "\"" + std::string(key) + "\"";
 }
 
-// A member that is left out or null counts as absent.
-Value member(Value object, std::string_view key) {
-    const Value value = object.member(key);
-    return value.is(Kind::null) ? Value() : value;
+bool is(Value value, Type type) {
+    return value && value->type() == type;
 }
 
-Value objectMember(Value object, std::string_view key) {
+// The items of an array and the bytes of a string: each value is asked only for what its type
+// holds.
+simdjson::dom::array items(Value array) {
+    return array->get_array().value_unsafe();
+}
+
+std::string_view text(Value value) {
+    return value->get_string().value_unsafe();
+}
+
+// An object's members, gathered in one pass so that asking for each of them costs no pass over
+// the object: a message's fields are asked for by name, a dozen of each object. An absent value,
+// or one that is no object, has none. Of a repeated name the last member counts, as the general
+// parser keeps it.
+class Object {
+public:
+    Object() = default;
+    explicit Object(Value value) {
+        if (!is(value, Type::OBJECT)) {
+            return;
+        }
+        present_ = true;
+        const simdjson::dom::object all = value->get_object().value_unsafe();
+        for (const auto& [name, member] : all) {
+            if (count_ < gathered) {
+                new (&storage_.members[count_]) Member{name, member};
+            } else {
+                if (more_.empty()) {
+                    more_.assign(storage_.members, storage_.members + gathered);
+                }
+                more_.push_back({name, member});
+            }
+            ++count_;
+        }
+    }
+
+    explicit operator bool() const { return present_; }
+
+    // The member with the name, null included.
+    Value anyMember(std::string_view name) const {
+        const Member* first = more_.empty() ? storage_.members : more_.data();
+        for (const Member* member = first + count_; member-- != first;) {
+            if (sameName(member->name, name)) {
+                return &member->value;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    // Names are short and most differ in length, so a comparison of lengths and then of at most
+    // two words each decides faster than a call of the library or a loop over the bytes would,
+    // whose end the processor cannot foresee.
+    static bool sameName(std::string_view left, std::string_view right) {
+        const size_t size = left.size();
+        if (size != right.size()) {
+            return false;
+        }
+        if (size >= 8) {
+            return word<uint64_t>(left, 0) == word<uint64_t>(right, 0) &&
+                   word<uint64_t>(left, size - 8) == word<uint64_t>(right, size - 8) &&
+                   (size <= 16 || left.substr(8, size - 16) == right.substr(8, size - 16));
+        }
+        if (size >= 4) {
+            return word<uint32_t>(left, 0) == word<uint32_t>(right, 0) &&
+                   word<uint32_t>(left, size - 4) == word<uint32_t>(right, size - 4);
+        }
+        return left == right;
+    }
+
+    template <typename Word> static Word word(std::string_view text, size_t start) {
+        Word bits;
+        std::memcpy(&bits, text.data() + start, sizeof bits);
+        return bits;
+    }
+
+    struct Member {
+        std::string_view name;
+        element value;
+    };
+
+    // As many members as the largest message object has; an object with more, which holds
+    // names that the stream format does not know, keeps them all in more_.
+    static constexpr size_t gathered = 16;
+
+    // Left unset until a member is gathered into it: setting sixteen for each object, most of
+    // which hold a handful, measured slower.
+    union Storage {
+        Storage() {}
+        Member members[gathered];
+    } storage_;
+    std::vector<Member> more_;
+    size_t count_ = 0;
+    bool present_ = false;
+};
+
+// A member that is left out or null counts as absent.
+Value member(const Object& object, std::string_view key) {
+    const Value value = object.anyMember(key);
+    return is(value, Type::NULL_VALUE) ? nullptr : value;
+}
+
+Object objectMember(const Object& object, std::string_view key) {
     const Value value = member(object, key);
-    if (value && !value.is(Kind::object)) {
+    if (value && !is(value, Type::OBJECT)) {
         throw Malformed(quoted(key) + " is not an object");
     }
-    return value;
+    return Object(value);
 }
 
 template <typename T> T numberValue(Value value, std::string_view key) {
     const auto outOfRange = [&] { return Malformed(quoted(key) + " is not a number in range"); };
-    if (value.is(Kind::unsignedInteger)) {
-        const uint64_t number = value.unsignedInteger();
+    if (is(value, Type::UINT64)) {
+        const uint64_t number = value->get_uint64().value_unsafe();
         if (number > static_cast<uint64_t>(std::numeric_limits<T>::max())) {
             throw outOfRange();
         }
         return static_cast<T>(number);
     }
-    if (value.is(Kind::integer)) {
-        const int64_t number = value.integer();
+    if (is(value, Type::INT64)) {
+        const int64_t number = value->get_int64().value_unsafe();
         if constexpr (std::is_unsigned_v<T>) {
             if (number < 0 || static_cast<uint64_t>(number) > std::numeric_limits<T>::max()) {
                 throw outOfRange();
@@ -60,12 +171,12 @@ template <typename T> T numberValue(Value value, std::string_view key) {
     throw outOfRange();
 }
 
-template <typename T> T number(Value object, std::string_view key, T fallback = T{}) {
+template <typename T> T number(const Object& object, std::string_view key, T fallback = T{}) {
     const Value value = member(object, key);
     return value ? numberValue<T>(value, key) : fallback;
 }
 
-template <typename T> T boundedNumber(Value object, std::string_view key, T low, T high) {
+template <typename T> T boundedNumber(const Object& object, std::string_view key, T low, T high) {
     const T value = number<T>(object, key);
     if (value < low || value > high) {
         throw Malformed(quoted(key) + " is not a number in range");
@@ -73,15 +184,15 @@ template <typename T> T boundedNumber(Value object, std::string_view key, T low,
     return value;
 }
 
-bool flag(Value object, std::string_view key) {
+bool flag(const Object& object, std::string_view key) {
     const Value value = member(object, key);
     if (!value) {
         return false;
     }
-    if (!value.is(Kind::boolean)) {
+    if (!is(value, Type::BOOL)) {
         throw Malformed(quoted(key) + " is not true or false");
     }
-    return value.boolean();
+    return value->get_bool().value_unsafe();
 }
 
 std::string hexBytes(std::string_view hex, std::string_view key) {
@@ -106,76 +217,75 @@ class Reader {
 public:
     explicit Reader(DecodedMessage& owner) : owner_(owner) {}
 
-    es_string_token_t token(Value object, std::string_view key) {
+    es_string_token_t token(const Object& object, std::string_view key) {
         const Value value = member(object, key);
         return value ? tokenValue(value, key) : es_string_token_t{};
     }
 
     es_string_token_t tokenValue(Value value, std::string_view key) {
-        if (value.is(Kind::null)) {
+        if (is(value, Type::NULL_VALUE)) {
             return {};
         }
-        if (value.is(Kind::string)) {
-            return keepToken(value.string(), std::nullopt, key);
+        if (is(value, Type::STRING)) {
+            return keepToken(text(value), std::nullopt, key);
         }
-        if (!value.is(Kind::object)) {
+        if (!is(value, Type::OBJECT)) {
             throw Malformed(quoted(key) + " is not a string token");
         }
-        const Value data = member(value, "data");
-        const Value hex = member(value, "hex");
-        if ((data && hex) || (data && !data.is(Kind::string)) || (hex && !hex.is(Kind::string))) {
+        const Object token(value);
+        const Value data = member(token, "data");
+        const Value hex = member(token, "hex");
+        if ((data && hex) || (data && !is(data, Type::STRING)) || (hex && !is(hex, Type::STRING))) {
             throw Malformed(quoted(key) + " needs one text \"data\" or \"hex\"");
         }
         std::string decodedHex;
         std::string_view bytes;
         if (data) {
-            bytes = data.string();
+            bytes = text(data);
         } else if (hex) {
-            decodedHex = hexBytes(hex.string(), key);
+            decodedHex = hexBytes(text(hex), key);
             bytes = decodedHex;
         }
-        const Value length = member(value, "length");
+        const Value length = member(token, "length");
         return keepToken(
             bytes, length ? std::optional(numberValue<size_t>(length, key)) : std::nullopt, key);
     }
 
-    es_string_token_t* tokens(Value object, std::string_view key, size_t& count) {
+    es_string_token_t* tokens(const Object& object, std::string_view key, size_t& count) {
         const Value value = member(object, key);
         count = 0;
         if (!value) {
             return nullptr;
         }
-        if (value.is(Kind::textList)) {
-            return textTokens(value, key, count);
-        }
-        if (!value.is(Kind::array)) {
+        if (!is(value, Type::ARRAY)) {
             throw Malformed(quoted(key) + " is not an array");
         }
-        es_string_token_t* list = owner_.makeArray<es_string_token_t>(value.size());
-        for (Value item = value.firstItem(); count < value.size(); item = item.nextItem()) {
-            list[count++] = tokenValue(item, key);
+        const simdjson::dom::array list = items(value);
+        es_string_token_t* tokens = owner_.makeArray<es_string_token_t>(list.size());
+        for (const element item : list) {
+            tokens[count++] = tokenValue(&item, key);
         }
-        return list;
+        return tokens;
     }
 
-    es_file_t* file(Value object, std::string_view key) {
+    es_file_t* file(const Object& object, std::string_view key) {
         const Value value = member(object, key);
         if (!value) {
             return nullptr;
         }
         auto* result = owner_.make<es_file_t>();
-        if (value.is(Kind::string)) {
+        if (is(value, Type::STRING)) {
             result->path = tokenValue(value, key);
-        } else if (value.is(Kind::object)) {
-            result->path = token(value, "path");
+        } else if (is(value, Type::OBJECT)) {
+            result->path = token(Object(value), "path");
         } else {
             throw Malformed(quoted(key) + " is not a file");
         }
         return result;
     }
 
-    es_process_t* process(Value object, std::string_view key) {
-        const Value value = objectMember(object, key);
+    es_process_t* process(const Object& object, std::string_view key) {
+        const Object value = objectMember(object, key);
         if (!value) {
             return nullptr;
         }
@@ -192,7 +302,7 @@ public:
         result->is_platform_binary = flag(value, "is_platform_binary");
         result->executable = file(value, "executable");
         result->tty = file(value, "tty");
-        if (const Value start = objectMember(value, "start_time")) {
+        if (const Object start = objectMember(value, "start_time")) {
             result->start_time.tv_sec = number<time_t>(start, "sec");
             result->start_time.tv_usec = boundedNumber<suseconds_t>(start, "usec", 0, 999'999);
         }
@@ -202,9 +312,9 @@ public:
     template <typename T> T* payload() { return owner_.make<T>(); }
 
 private:
-    static audit_token_t auditToken(Value object, std::string_view key) {
+    static audit_token_t auditToken(const Object& object, std::string_view key) {
         audit_token_t token{};
-        const Value value = objectMember(object, key);
+        const Object value = objectMember(object, key);
         if (!value) {
             return token;
         }
@@ -217,21 +327,6 @@ private:
         token.val[6] = static_cast<uint32_t>(number<int32_t>(value, "asid"));
         token.val[7] = static_cast<uint32_t>(number<int32_t>(value, "pidversion"));
         return token;
-    }
-
-    // The texts, each already followed by a zero byte, are copied all at once and the tokens
-    // point into the copy, so a list of millions of arguments costs no allocation for each.
-    es_string_token_t* textTokens(Value list, std::string_view key, size_t& count) {
-        count = list.size();
-        es_string_token_t* tokens = owner_.makeArray<es_string_token_t>(count);
-        const std::string_view texts = list.texts();
-        const char* kept = owner_.keep(texts, texts.size());
-        for (size_t index = 0; index < count; ++index) {
-            const std::string_view text = list.text(index);
-            charge(text.size(), text.size(), key);
-            tokens[index] = {text.size(), kept + (text.data() - texts.data())};
-        }
-        return tokens;
     }
 
     // The bytes are padded with zero bytes up to the larger of their count and the length.
@@ -256,22 +351,22 @@ private:
     size_t budget_ = 0;
 };
 
-void fixedText(Value object, std::string_view key, char* target, size_t size) {
+void fixedText(const Object& object, std::string_view key, char* target, size_t size) {
     const Value value = member(object, key);
     if (!value) {
         return;
     }
-    if (!value.is(Kind::string)) {
+    if (!is(value, Type::STRING)) {
         throw Malformed(quoted(key) + " is not a string");
     }
-    const std::string_view text = value.string();
+    const std::string_view name = text(value);
     // A longer name fills the whole array, with no zero byte, as the kernel leaves it.
-    std::memcpy(target, text.data(), std::min(size, text.size()));
+    std::memcpy(target, name.data(), std::min(size, name.size()));
 }
 
-es_statfs_t* statfs(Reader& reader, Value event) {
+es_statfs_t* statfs(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_statfs_t>();
-    const Value value = objectMember(event, "statfs");
+    const Object value = objectMember(event, "statfs");
     if (!value) {
         return result;
     }
@@ -283,14 +378,16 @@ es_statfs_t* statfs(Reader& reader, Value event) {
     result->f_files = number<uint64_t>(value, "f_files");
     result->f_ffree = number<uint64_t>(value, "f_ffree");
     if (const Value fsid = member(value, "f_fsid")) {
-        if (fsid.is(Kind::textList) && fsid.size() == 2) {
-            throw Malformed("\"f_fsid\" is not a number in range");
-        }
-        if (!fsid.is(Kind::array) || fsid.size() != 2) {
+        const simdjson::dom::array pair =
+            is(fsid, Type::ARRAY) ? items(fsid) : simdjson::dom::array();
+        if (!is(fsid, Type::ARRAY) || pair.size() != 2) {
             throw Malformed("\"f_fsid\" is not an array of two numbers");
         }
-        result->f_fsid.val[0] = numberValue<int32_t>(fsid.firstItem(), "f_fsid");
-        result->f_fsid.val[1] = numberValue<int32_t>(fsid.firstItem().nextItem(), "f_fsid");
+        auto item = pair.begin();
+        const element first = *item;
+        const element second = *++item;
+        result->f_fsid.val[0] = numberValue<int32_t>(&first, "f_fsid");
+        result->f_fsid.val[1] = numberValue<int32_t>(&second, "f_fsid");
     }
     result->f_owner = number<uid_t>(value, "f_owner");
     result->f_type = number<uint32_t>(value, "f_type");
@@ -303,7 +400,7 @@ es_statfs_t* statfs(Reader& reader, Value event) {
     return result;
 }
 
-es_event_exec_t exec(Reader& reader, Value event) {
+es_event_exec_t exec(Reader& reader, const Object& event) {
     es_event_exec_t result{};
     result.target = reader.process(event, "target");
     result.script = reader.file(event, "script");
@@ -318,11 +415,11 @@ es_event_exec_t exec(Reader& reader, Value event) {
     return result;
 }
 
-es_event_authentication_t* authentication(Reader& reader, Value event) {
+es_event_authentication_t* authentication(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_authentication_t>();
     result->success = flag(event, "success");
     result->type = number<es_authentication_type_t>(event, "type");
-    const Value data = objectMember(event, "data");
+    const Object data = objectMember(event, "data");
     switch (result->type) {
     case ES_AUTHENTICATION_TYPE_OD: {
         auto* od = reader.payload<es_event_authentication_od_t>();
@@ -366,14 +463,14 @@ es_event_authentication_t* authentication(Reader& reader, Value event) {
 }
 
 // The four login-window session payloads have the same two fields.
-template <typename Session> Session* session(Reader& reader, Value event) {
+template <typename Session> Session* session(Reader& reader, const Object& event) {
     auto* result = reader.payload<Session>();
     result->username = reader.token(event, "username");
     result->graphical_session_id = number<es_graphical_session_id_t>(event, "graphical_session_id");
     return result;
 }
 
-es_event_screensharing_attach_t* screensharingAttach(Reader& reader, Value event) {
+es_event_screensharing_attach_t* screensharingAttach(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_screensharing_attach_t>();
     result->success = flag(event, "success");
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
@@ -387,7 +484,7 @@ es_event_screensharing_attach_t* screensharingAttach(Reader& reader, Value event
     return result;
 }
 
-es_event_screensharing_detach_t* screensharingDetach(Reader& reader, Value event) {
+es_event_screensharing_detach_t* screensharingDetach(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_screensharing_detach_t>();
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
     result->source_address = reader.token(event, "source_address");
@@ -396,7 +493,7 @@ es_event_screensharing_detach_t* screensharingDetach(Reader& reader, Value event
     return result;
 }
 
-es_event_openssh_login_t* opensshLogin(Reader& reader, Value event) {
+es_event_openssh_login_t* opensshLogin(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_openssh_login_t>();
     result->success = flag(event, "success");
     result->result_type = number<es_openssh_login_result_type_t>(event, "result_type");
@@ -408,7 +505,7 @@ es_event_openssh_login_t* opensshLogin(Reader& reader, Value event) {
     return result;
 }
 
-es_event_openssh_logout_t* opensshLogout(Reader& reader, Value event) {
+es_event_openssh_logout_t* opensshLogout(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_openssh_logout_t>();
     result->source_address_type = number<es_address_type_t>(event, "source_address_type");
     result->source_address = reader.token(event, "source_address");
@@ -417,7 +514,7 @@ es_event_openssh_logout_t* opensshLogout(Reader& reader, Value event) {
     return result;
 }
 
-es_event_login_login_t* loginLogin(Reader& reader, Value event) {
+es_event_login_login_t* loginLogin(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_login_login_t>();
     result->success = flag(event, "success");
     result->failure_message = reader.token(event, "failure_message");
@@ -427,14 +524,14 @@ es_event_login_login_t* loginLogin(Reader& reader, Value event) {
     return result;
 }
 
-es_event_login_logout_t* loginLogout(Reader& reader, Value event) {
+es_event_login_logout_t* loginLogout(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_login_logout_t>();
     result->username = reader.token(event, "username");
     result->uid = number<uid_t>(event, "uid");
     return result;
 }
 
-es_event_su_t* su(Reader& reader, Value event) {
+es_event_su_t* su(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_su_t>();
     result->success = flag(event, "success");
     result->failure_message = reader.token(event, "failure_message");
@@ -449,10 +546,10 @@ es_event_su_t* su(Reader& reader, Value event) {
     return result;
 }
 
-es_event_sudo_t* sudo(Reader& reader, Value event) {
+es_event_sudo_t* sudo(Reader& reader, const Object& event) {
     auto* result = reader.payload<es_event_sudo_t>();
     result->success = flag(event, "success");
-    if (const Value reject = objectMember(event, "reject_info")) {
+    if (const Object reject = objectMember(event, "reject_info")) {
         auto* info = reader.payload<es_sudo_reject_info_t>();
         info->plugin_name = reader.token(reject, "plugin_name");
         info->plugin_type = number<es_sudo_plugin_type_t>(reject, "plugin_type");
@@ -470,7 +567,7 @@ es_event_sudo_t* sudo(Reader& reader, Value event) {
 }
 
 // Whether the type has a payload in the stream format; other types keep an empty one.
-bool readPayload(Reader& reader, es_message_t& message, Value event) {
+bool readPayload(Reader& reader, es_message_t& message, const Object& event) {
     es_events_t& payload = message.event;
     switch (message.event_type) {
     case ES_EVENT_TYPE_NOTIFY_EXEC:
@@ -532,26 +629,12 @@ bool readPayload(Reader& reader, es_message_t& message, Value event) {
     }
 }
 
-} // namespace
-
-MessageDecoder::MessageDecoder(Clock clock) : clock_(std::move(clock)) {}
-
-MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
-    if (line.size() > maxLineLength) {
-        return {std::nullopt, lineTooLong()};
-    }
-    Result result = decodeObject(line);
-    if (line.size() > reusedLineLength) {
-        document_.release();
-    }
-    return result;
-}
-
-MessageDecoder::Result MessageDecoder::decodeObject(std::string_view line) {
-    if (!document_.parse(line) || !document_.root().is(Kind::object)) {
+MessageDecoder::Result readMessage(const std::optional<element>& root,
+                                   const MessageDecoder::Clock& clock) {
+    if (!root || root->type() != Type::OBJECT) {
         return {std::nullopt, "not a JSON object"};
     }
-    const Value object = document_.root();
+    const Object object(&*root);
     DecodedMessage decoded;
     es_message_t& message = decoded.message();
     bool timeLeftOut = false;
@@ -560,14 +643,14 @@ MessageDecoder::Result MessageDecoder::decodeObject(std::string_view line) {
     try {
         Reader reader(decoded);
         message.version = number<uint32_t>(object, "version", 7);
-        if (const Value time = objectMember(object, "time")) {
+        if (const Object time = objectMember(object, "time")) {
             message.time.tv_sec = number<time_t>(time, "sec");
             message.time.tv_nsec = boundedNumber<long>(time, "nsec", 0, 999'999'999);
         } else {
-            setTime(message, clock_());
+            MessageDecoder::setTime(message, clock());
             timeLeftOut = true;
         }
-        sequenceLeftOut = !object.member("global_seq_num");
+        sequenceLeftOut = !object.anyMember("global_seq_num");
         message.global_seq_num = number<uint64_t>(object, "global_seq_num");
         message.event_type = number<es_event_type_t>(object, "event_type");
         message.process = reader.process(object, "process");
@@ -577,6 +660,32 @@ MessageDecoder::Result MessageDecoder::decodeObject(std::string_view line) {
         return {std::nullopt, error.what()};
     }
     return {std::move(decoded), {}, timeLeftOut, sequenceLeftOut, knownType};
+}
+
+} // namespace
+
+MessageDecoder::MessageDecoder(Clock clock)
+    : clock_(std::move(clock)), parser_(std::make_unique<LineParser>()) {}
+
+MessageDecoder::~MessageDecoder() = default;
+
+MessageDecoder::Result MessageDecoder::decode(std::string_view line) {
+    return decodeLine(line, false);
+}
+
+MessageDecoder::Result MessageDecoder::decodePadded(std::string_view line) {
+    return decodeLine(line, true);
+}
+
+MessageDecoder::Result MessageDecoder::decodeLine(std::string_view line, bool padded) {
+    if (line.size() > maxLineLength) {
+        return {std::nullopt, lineTooLong()};
+    }
+    Result result = readMessage(padded ? parser_->parsePadded(line) : parser_->parse(line), clock_);
+    if (line.size() > reusedLineLength) {
+        parser_->release();
+    }
+    return result;
 }
 
 std::string MessageDecoder::lineTooLong() {

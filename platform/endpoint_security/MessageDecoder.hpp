@@ -1,16 +1,18 @@
 #pragma once
 
 #include "platform/endpoint_security/DecodedMessage.hpp"
-#include "platform/endpoint_security/LineDocument.hpp"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace vorla::endpoint_security {
+
+class LineParser;
 
 // Turns the lines of a message stream (one JSON object per line) into messages. Keys that are
 // left out take their defaults; a left-out sequence number is given by the service that
@@ -23,14 +25,18 @@ public:
     // No line longer than this is decoded. A token or a whole message may not make the service
     // hold more than this many bytes either: explicit lengths may pad a token beyond its text,
     // but never a message beyond what its longest possible line could bring.
-    static constexpr size_t maxLineLength = LineDocument::maxLineLength;
+    static constexpr size_t maxLineLength = size_t{16} << 20;
     static constexpr size_t maxTokenLength = size_t{1} << 20;
     static constexpr size_t maxMessageBytes = maxLineLength;
 
     // Why a line longer than maxLineLength is skipped.
     static std::string lineTooLong();
 
+    // The readable bytes that a line given to decodePadded needs behind it.
+    static constexpr size_t linePadding = 64;
+
     explicit MessageDecoder(Clock clock = std::chrono::system_clock::now);
+    ~MessageDecoder();
 
     struct Result {
         std::optional<DecodedMessage> message;
@@ -47,6 +53,9 @@ public:
     };
 
     Result decode(std::string_view line);
+    // The same for a line with linePadding readable bytes behind it, whatever they hold, as the
+    // stream's reader leaves its lines: it is read where it lies, with no copy.
+    Result decodePadded(std::string_view line);
 
     static void setTime(es_message_t& message, std::chrono::system_clock::time_point time);
 
@@ -54,10 +63,10 @@ private:
     // The longest line whose buffers are kept for the next.
     static constexpr size_t reusedLineLength = size_t{64} << 10;
 
-    Result decodeObject(std::string_view line);
+    Result decodeLine(std::string_view line, bool padded);
 
     Clock clock_;
-    LineDocument document_;
+    std::unique_ptr<LineParser> parser_;
 };
 
 } // namespace vorla::endpoint_security

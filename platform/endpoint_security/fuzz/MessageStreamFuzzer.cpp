@@ -1,20 +1,21 @@
 // Feeds arbitrary bytes, line by line, through the message-stream decoder and every record and
 // execution line: nothing may crash or leak, every JSON line must read back as the general
 // encoder writes it, and no line may hold more line breaks than its format has. The decoder's
-// own parser must accept exactly what the general JSON parser accepts and keep the same values,
-// types included, down to its depth.
+// parser must accept exactly what the general JSON parser accepts and keep the same values,
+// types included.
 
 #include "extension/SharedDateFormatter.hpp"
 #include "extension/records/AccessEvents.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/JSONLine.hpp"
-#include "platform/endpoint_security/LineDocument.hpp"
+#include "platform/endpoint_security/LineParser.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <string_view>
 
 namespace {
@@ -69,93 +70,65 @@ void handle(const es_message_t& message) {
     }
 }
 
-using endpoint_security::LineDocument;
 using nlohmann::json;
+using simdjson::dom::element;
+using Type = simdjson::dom::element_type;
 
-json asJSON(LineDocument::Value value) {
-    using Kind = LineDocument::Kind;
-    switch (value.kind()) {
-    case Kind::null:
-        return nullptr;
-    case Kind::boolean:
-        return value.boolean();
-    case Kind::integer:
-        return value.integer();
-    case Kind::unsignedInteger:
-        return value.unsignedInteger();
-    case Kind::real:
-        return value.real();
-    case Kind::string:
-        return std::string(value.string());
-    case Kind::textList: {
-        json list = json::array();
-        for (size_t index = 0; index < value.size(); ++index) {
-            list.push_back(std::string(value.text(index)));
-        }
-        return list;
+// Whether the line's value is the one the general parser reads: of the same type, an integer
+// where that is one and a real where it is not, and the same value; of a repeated name the
+// last member counts.
+bool same(const json& expected, element value) {
+    switch (value.type()) {
+    case Type::NULL_VALUE:
+        return expected.is_null();
+    case Type::BOOL:
+        return expected.is_boolean() && expected.get<bool>() == value.get_bool().value_unsafe();
+    case Type::STRING:
+        return expected.is_string() &&
+               expected.get_ref<const std::string&>() == value.get_string().value_unsafe();
+    case Type::INT64: {
+        const int64_t number = value.get_int64().value_unsafe();
+        return expected.is_number_integer() && expected.get<int64_t>() == number &&
+               (number >= 0 || !expected.is_number_unsigned());
     }
-    case Kind::array:
-    case Kind::object:
-        break;
+    case Type::UINT64:
+        return expected.is_number_unsigned() &&
+               expected.get<uint64_t>() == value.get_uint64().value_unsafe();
+    case Type::DOUBLE: {
+        const double number = value.get_double().value_unsafe();
+        return expected.is_number_float() && expected.get<double>() == number &&
+               std::signbit(expected.get<double>()) == std::signbit(number);
     }
-    json container = value.is(Kind::object) ? json::object() : json::array();
-    LineDocument::Value item = value.firstItem();
-    for (size_t index = 0; index < value.size(); ++index, item = item.nextItem()) {
-        if (container.is_object()) {
-            const std::string name(item.string());
-            item = item.nextItem();
-            container[name] = asJSON(item);
-        } else {
-            container.push_back(asJSON(item));
-        }
-    }
-    return container;
-}
-
-// The value with every container keptDepth levels down emptied.
-json keptPart(const json& value, size_t depth = 0) {
-    if (!value.is_structured()) {
-        return value;
-    }
-    json kept = value.is_object() ? json::object() : json::array();
-    if (depth < LineDocument::keptDepth) {
-        for (const auto& [name, item] : value.items()) {
-            if (value.is_object()) {
-                kept[name] = keptPart(item, depth + 1);
-            } else {
-                kept.push_back(keptPart(item, depth + 1));
-            }
-        }
-    }
-    return kept;
-}
-
-// Equality that tells numbers of different types apart.
-bool same(const json& left, const json& right) {
-    if (left.type() != right.type() || left.size() != right.size()) {
-        return false;
-    }
-    if (left.is_number_float()) {
-        return std::signbit(left.get<double>()) == std::signbit(right.get<double>()) &&
-               left == right;
-    }
-    if (!left.is_structured()) {
-        return left == right;
-    }
-    for (auto item = left.begin(), other = right.begin(); item != left.end(); ++item, ++other) {
-        if ((left.is_object() && item.key() != other.key()) || !same(*item, *other)) {
+    case Type::ARRAY: {
+        const simdjson::dom::array items = value.get_array().value_unsafe();
+        if (!expected.is_array() || expected.size() != items.size()) {
             return false;
         }
+        size_t index = 0;
+        return std::all_of(items.begin(), items.end(),
+                           [&](element item) { return same(expected[index++], item); });
     }
-    return true;
+    case Type::OBJECT: {
+        const simdjson::dom::object object = value.get_object().value_unsafe();
+        std::map<std::string_view, element> members;
+        for (const auto& [name, member] : object) {
+            members.insert_or_assign(name, member);
+        }
+        return expected.is_object() && expected.size() == members.size() &&
+               std::all_of(members.begin(), members.end(), [&](const auto& member) {
+                   const auto found = expected.find(member.first);
+                   return found != expected.end() && same(*found, member.second);
+               });
+    }
+    }
+    return false;
 }
 
-void checkDocument(std::string_view line) {
-    LineDocument document;
-    const bool parsed = document.parse(line);
-    require(parsed == json::accept(line));
-    if (parsed) {
-        require(same(asJSON(document.root()), keptPart(json::parse(line))));
+void checkDocument(endpoint_security::LineParser& parser, std::string_view line) {
+    const auto root = parser.parsePadded(line);
+    require(root.has_value() == json::accept(line));
+    if (root) {
+        require(same(json::parse(line), *root));
     }
 }
 
@@ -163,7 +136,12 @@ void checkDocument(std::string_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     endpoint_security::MessageDecoder decoder;
-    std::string_view input(reinterpret_cast<const char*>(data), size);
+    endpoint_security::LineParser parser;
+    // The input with the padding behind it, once, as the stream's reader keeps it: each line is
+    // read where it lies, followed by the lines after it.
+    std::string buffer(reinterpret_cast<const char*>(data), size);
+    buffer.resize(size + endpoint_security::MessageDecoder::linePadding);
+    std::string_view input = std::string_view(buffer).substr(0, size);
     while (!input.empty()) {
         const size_t end = input.find('\n');
         const std::string_view line = input.substr(0, end);
@@ -171,8 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The record writer escapes any bytes exactly as the general encoder does.
         require(records::JSONLine(0).string(line).take() ==
                 foundation::JSONEncoder().encode(nlohmann::json(std::string(line))));
-        checkDocument(line);
-        auto decoded = decoder.decode(line);
+        checkDocument(parser, line);
+        auto decoded = decoder.decodePadded(line);
         if (decoded.message) {
             handle(decoded.message->message());
         }

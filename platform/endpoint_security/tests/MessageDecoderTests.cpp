@@ -180,9 +180,16 @@ TEST(MessageDecoder, ArraysOfTextsAreNotNumbersAndLinesHaveABound) {
 }
 
 // The version, the sequence number ("?" when left out) and the identifier's bytes ("-" for no
-// pointer), or the error.
-std::string outcome(std::string_view line) {
-    const auto decoded = MessageDecoder().decode(line);
+// pointer), or the error. Read where it lies, the line is followed by bytes that would not
+// leave a JSON text whole.
+std::string outcome(std::string_view line, bool whereItLies = false) {
+    std::string buffer(line);
+    for (size_t index = 0; index < MessageDecoder::linePadding; ++index) {
+        buffer += "\"]}\\\xFF\0"[index % 6];
+    }
+    const auto decoded =
+        whereItLies ? MessageDecoder().decodePadded(std::string_view(buffer).substr(0, line.size()))
+                    : MessageDecoder().decode(line);
     if (!decoded.message) {
         return "error: " + decoded.error;
     }
@@ -259,6 +266,43 @@ TEST(MessageDecoder, HostileLinesReadExactlyAsStrictJSON) {
     };
     for (const auto& testCase : cases) {
         EXPECT_EQ(outcome(testCase.line), testCase.outcome) << testCase.line.substr(0, 80);
+    }
+}
+
+// Where simdjson and the general parser part, a line reads as the general parser has it, and
+// the same where it lies in a stream's buffer as on its own.
+TEST(MessageDecoder, LinesTheLibraryRefusesReadAsTheGeneralParserHasThem) {
+    const std::string notJSON = "error: not a JSON object";
+    const auto identifier = [](const std::string& value) {
+        return R"({"event_type": 17, "event": {"identifier": )" + value + "}}";
+    };
+    // As deep as a line of a power of two bytes can nest, the most for the parser's room.
+    const size_t depth = (8192 - std::string_view(R"({"version": 3, "x": })").size()) / 2;
+    const struct {
+        std::string line;
+        std::string outcome;
+    } cases[] = {
+        {R"({"version": [1], "version": 4})", "4 0? -"},
+        {R"({"x": [18446744073709551616, -9223372036854775809], "version": 3})", "3 0? -"},
+        {R"({"x": 1)" + std::string(300, '0') + R"(, "version": 3})", "3 0? -"},
+        {R"({"global_seq_num": 99999999999999999999})",
+         "error: \"global_seq_num\" is not a number in range"},
+        {identifier(R"("18446744073709551616\"-99999999999999999999")"),
+         "7 0? 18446744073709551616\"-99999999999999999999"},
+        {R"({"x": 012345678901234567890})", notJSON},
+        {R"({"x": 1)" + std::string(309, '0') + "}", notJSON},
+        {R"({"x": 18446744073709551616, "y": 1.})", notJSON},
+        {R"({"version": 3, "x": )" + std::string(depth, '[') + std::string(depth, ']') + "}",
+         "3 0? -"},
+        {R"({"version": 3, "x": [1)" + std::string(20, '0') + ", " + std::string(2000, '[') +
+             std::string(2000, ']') + "]}",
+         "3 0? -"},
+        {"{\"version\": 3}\0\xFF\xFE"s, "3 0? -"},
+        {"\xEF\xBB\xBF{\"version\": 3}", "3 0? -"},
+    };
+    for (const auto& testCase : cases) {
+        EXPECT_EQ(outcome(testCase.line), testCase.outcome) << testCase.line.substr(0, 80);
+        EXPECT_EQ(outcome(testCase.line, true), testCase.outcome) << testCase.line.substr(0, 80);
     }
 }
 
