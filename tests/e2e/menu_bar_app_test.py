@@ -124,8 +124,10 @@ class Desktop:
 
     def launch(self, test, window_manager, compositor, root):
         read, write = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-wr", "-nolisten", "tcp"],
-                   env=os.environ, pass_fds=(write,))
+        # Without -noreset the server resets whenever its last client leaves, and a client that
+        # connects meanwhile (the polls below come and go) is refused: "Can't open display".
+        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-wr", "-noreset",
+                    "-nolisten", "tcp"], env=os.environ, pass_fds=(write,))
         os.close(write)
         with os.fdopen(read) as pipe:
             self.display = ":" + pipe.readline().strip()
