@@ -230,6 +230,9 @@ class VorlaCommandLineTest(harness.RootTestCase):
                 self.assertTranscript(self.vorla_run(command), answer, 0)
                 records = self.registry()
                 self.assertEqual([record["pid"] != pid for record in records], [True] * len(records))
+                # A process just started may not have reached its program yet.
+                self.assertEqual([program_name(record["pid"]) for record in records],
+                                 [self.extension] * len(records))
                 self.assertEqual(processes_of(self.extension), [record["pid"] for record in records])
                 self.vorla_run("unload")
 
