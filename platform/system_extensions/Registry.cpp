@@ -142,10 +142,17 @@ void Registry::save(const std::vector<RegistryRecord>& records) const {
         failToWrite(path_, "replace", saved);
     }
     // The rename itself lives in the folder; synchronise it so the new list survives a crash.
+    // A failure here leaves the new list in place but not certainly on storage: the request
+    // that wrote it must not report success.
     const int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+    if (folder < 0) {
+        failToWrite(path_, "open its folder", errno);
+    }
+    const int synchronized = ::fsync(folder);
+    const int folderFailure = errno;
+    ::close(folder);
+    if (synchronized != 0) {
+        failToWrite(path_, "synchronise its folder", folderFailure);
     }
 }
 
