@@ -139,8 +139,8 @@ void FileLoggerable::openFile() const {
 
 foundation::FileHandle FileLoggerable::openTrustedLog(const foundation::Folder& folder) const {
     foundation::FileHandle handle = fileManager_->openForWriting(folder, fileName_);
-    if (const auto reason = untrustedRecordReason(handle.attributes(), folder.pathOf(fileName_),
-                                                  permissionBits())) {
+    if (const auto reason =
+            untrustedRecordReason(handle.attributes(), handle.path(), permissionBits())) {
         throw foundation::UntrustedError(*reason);
     }
     return handle;

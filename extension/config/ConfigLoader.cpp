@@ -9,6 +9,8 @@
 #include "platform/foundation/FreeName.hpp"
 #include "platform/foundation/Trust.hpp"
 
+#include <cerrno>
+
 namespace vorla::extension {
 
 namespace {
@@ -25,7 +27,7 @@ foundation::Folder configFolder(const foundation::URL& configURL,
 
 // Moves an unusable configuration file to a name of its own beside it, so that writing the
 // defaults does not destroy an administrator's work. Never replaces an existing file. Returns
-// false, with a message, when the file could not be moved.
+// false, with a message, when the file could not be moved; true as well when none is there.
 bool keepUnusableConfig(const foundation::URL& configURL, const foundation::Folder& folder,
                         const foundation::FileManager& fileManager) {
     try {
@@ -35,6 +37,9 @@ bool keepUnusableConfig(const foundation::URL& configURL, const foundation::Fold
                               "moved unusable config file to " + folder.pathOf(name));
         return true;
     } catch (const foundation::FoundationError& error) {
+        if (error.code() == ENOENT) {
+            return true;
+        }
         sharedOSLogger()->log(LogLevel::error,
                               std::string("could not move unusable config file aside (") +
                                   error.what() +
@@ -63,8 +68,7 @@ void writeDefaultConfig(const Config& config, const foundation::URL& configURL,
     try {
         const foundation::Folder folder = configFolder(configURL, fileManager);
         const std::string name = configURL.lastPathComponent();
-        if (fileManager.fileExists(folder.pathOf(name)) &&
-            !keepUnusableConfig(configURL, folder, fileManager)) {
+        if (!keepUnusableConfig(configURL, folder, fileManager)) {
             return;
         }
         fileManager.createFile(folder, name, text, configPermissions);
