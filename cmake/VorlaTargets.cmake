@@ -60,7 +60,9 @@ function(vorla_test name)
   target_compile_definitions(${name} PRIVATE VORLA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # A parameterised test is named by its row's name generator alone; the printed parameter
   # would otherwise be appended to the CTest name.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
+  # Listed when CTest starts rather than after the link, so that a test program runs only in the
+  # tests' environment and never as a build step.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST)
 endfunction()
 
 # vorla_fuzzer(<name> SOURCES... LIBS...): a libFuzzer target, built only with VORLA_FUZZ.
