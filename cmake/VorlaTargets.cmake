@@ -5,12 +5,6 @@ target_compile_options(vorla_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Wformat=2 -Wformat-security)
 if(VORLA_WERROR)
   target_compile_options(vorla_options INTERFACE -Werror)
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    # g++ 12 at -O3 reports false -Wrestrict and -Wmaybe-uninitialized inside libstdc++'s own
-    # string and variant code; they stay warnings rather than failing a Release build.
-    target_compile_options(vorla_options INTERFACE -Wno-error=restrict
-                                                   -Wno-error=maybe-uninitialized)
-  endif()
 endif()
 if(VORLA_SANITIZE)
   target_compile_options(vorla_options INTERFACE
