@@ -173,6 +173,15 @@ class ExtensionStartupTest(StartupTestCase):
         self.run_until_started()
         self.assertChildrenPeakBelow(256 * 1024)
 
+    def test_a_mirror_on_standard_error_shows_the_entries_there(self):
+        # /dev/stderr is a link, and the mirror follows none: the name stands for the stream.
+        self.write(self.path("stream.jsonl"), "")
+        result = self.run_program(EXTENSION, VORLA_OSLOG_FILE="/dev/stderr",
+                                  VORLA_ES_SOURCE=self.path("stream.jsonl"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("debug\tcom.vorla.system\tvorla\tfalling back to default config\n",
+                      result.stderr)
+
     def test_a_file_in_place_of_the_support_folder_ends_with_status_2(self):
         self.write(self.path("Library/Application Support"), "not a folder")
         self.assertEqual(self.run_failing(), 2)
