@@ -65,29 +65,52 @@ std::string syscallCopy(std::string_view bytes) {
     return value;
 }
 
-// Lines without a0 and a1 in the system-call record are dropped by the tools; an argument that
-// is not there is written as an empty quoted value.
-constexpr size_t syscallArgumentsAtLeast = 2;
+// The audit tools (auditd 3.0.9) lose an event whose system-call record is longer than they
+// read: aureport -x skips it from 8,982 bytes on, ausearch from 9,074, while the execve
+// record is read whole at any length. So the system-call record holds what the kernel's own
+// holds, a0 to a3, each copy cut short, and never less than a0 and a1, without which the tools
+// drop the event; an argument that is not there is an empty quoted value. The command name is
+// cut at the longest path the system names, so a path given as the first argument stays whole.
+// With these bounds the arguments fill at most about 2,600 bytes of the record.
+constexpr size_t syscallCopiesAtLeast = 2;
+constexpr size_t syscallCopiesAtMost = 4;
+constexpr size_t syscallCopyBytes = 128;
+constexpr size_t commandNameBytes = 1024;
 
-std::string argumentFields(const std::vector<std::string_view>& arguments, size_t count,
-                           std::string (*encode)(std::string_view)) {
+std::string syscallCopies(const std::vector<std::string_view>& arguments) {
+    const size_t count = std::clamp(arguments.size(), syscallCopiesAtLeast, syscallCopiesAtMost);
     std::string fields;
     for (size_t i = 0; i < count; ++i) {
         fields += (i ? " a" : "a") + std::to_string(i) + "=" +
-                  encode(i < arguments.size() ? arguments[i] : "");
+                  syscallCopy(i < arguments.size() ? arguments[i].substr(0, syscallCopyBytes) : "");
     }
     return fields;
 }
 
-std::string_view auditArchitecture(cpu_type_t cpuType) {
+std::string execveArguments(const std::vector<std::string_view>& arguments) {
+    std::string fields;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        fields += (i ? " a" : "a") + std::to_string(i) + "=" + auditValue(arguments[i]);
+    }
+    return fields;
+}
+
+// The tools name the system call by its number on the record's architecture: execve is 221 on
+// arm64, where 59 is pipe2.
+struct AuditArchitecture {
+    std::string_view name;
+    int execve;
+};
+
+AuditArchitecture auditArchitecture(cpu_type_t cpuType) {
     const std::string_view name = architectureName(cpuType);
     if (name == "x86_64") {
-        return "c000003e";
+        return {"c000003e", 59};
     }
     if (name == "arm64") {
-        return "c00000b7";
+        return {"c00000b7", 221};
     }
-    return "unknown";
+    return {"unknown", 59};
 }
 
 } // namespace
@@ -105,12 +128,12 @@ std::string formatExecAuditd(const es_message_t& message) {
         return target ? std::to_string(read(target->*token)) : std::string();
     };
     const auto& own = &es_process_t::audit_token;
+    const AuditArchitecture architecture = auditArchitecture(exec.image_cputype);
     std::string line = "type=EXECVE " + header + "argc=" + std::to_string(arguments.size()) + " " +
-                       argumentFields(arguments, arguments.size(), auditValue);
-    line +=
-        "\ntype=SYSCALL " + header + "arch=" + std::string(auditArchitecture(exec.image_cputype)) +
-        " syscall=59 success=yes exit=0 " +
-        argumentFields(arguments, std::max(arguments.size(), syscallArgumentsAtLeast), syscallCopy);
+                       execveArguments(arguments);
+    line += "\ntype=SYSCALL " + header + "arch=" + std::string(architecture.name) +
+            " syscall=" + std::to_string(architecture.execve) + " success=yes exit=0 " +
+            syscallCopies(arguments);
     line += " items=1 ppid=" + id(audit_token_to_pid, &es_process_t::parent_audit_token);
     line += " pid=" + id(audit_token_to_pid, own);
     line += " auid=" + id(audit_token_to_auid, own);
@@ -120,7 +143,8 @@ std::string formatExecAuditd(const es_message_t& message) {
     line += " egid=" + id(audit_token_to_egid, own);
     line += " tty=" + ttyValue(execTTY(message).value_or(""));
     line += " ses=" + (target ? std::to_string(target->session_id) : std::string());
-    line += " comm=" + auditValue(arguments.empty() ? "" : arguments.front());
+    line += " comm=" +
+            auditValue(arguments.empty() ? "" : arguments.front().substr(0, commandNameBytes));
     line += " exe=" + auditValue(target && target->executable
                                      ? tokenBytes(target->executable->path).value_or("")
                                      : "");
