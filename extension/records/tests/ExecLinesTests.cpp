@@ -285,6 +285,27 @@ TEST(ExecLines, VersionRulesApplyFromTheirThresholdVersion) {
     }
 }
 
+// A terminal whose path holds no byte before its end or its first zero byte is no terminal.
+TEST(ExecLines, AnEmptyTerminalPathIsNone) {
+    const struct {
+        const char* tty;
+        const char* custom;
+        const char* auditd;
+    } rows[] = {
+        {R"("")", "unknown", " tty= "},
+        {R"({"path": {"hex": "00"}})", "unknown", " tty= "},
+        {R"({"path": {"data": "\u0000/dev/ttys001"}})", "unknown", " tty= "},
+        {R"({"path": {"hex": "2f00"}})", "/", " tty=/ "},
+    };
+    for (const auto& row : rows) {
+        const auto exec =
+            message(R"({"event_type": 9, "version": 4, "event": {"target": {"tty": )" +
+                    std::string(row.tty) + "}}}");
+        EXPECT_EQ(formatExecCustom(exec.message(), "${tty}", context()), row.custom) << row.tty;
+        EXPECT_NE(formatExecAuditd(exec.message()).find(row.auditd), std::string::npos) << row.tty;
+    }
+}
+
 TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
     const auto hostile = message(R"({"event_type": 9, "event": {"target": {
         "executable": "/tmp/${uid}\r\nforged\u001b"},
