@@ -108,7 +108,7 @@ TEST(ExecLines, ArchitectureNamesHoldUpToTheLastValue) {
                                   std::string(row.cpuType) + "}}");
         EXPECT_EQ(nlohmann::json::parse(execRecord(exec.message(), context()))["log"]["arch"],
                   row.name);
-        EXPECT_EQ(formatExecCustom(exec.message(), "${arch}", context()), row.name);
+        EXPECT_EQ(CustomTemplate("${arch}").line(exec.message(), context()), row.name);
         EXPECT_NE(formatExecAuditd(exec.message()).find(std::string(" arch=") + row.auditd + " "),
                   std::string::npos)
             << row.cpuType;
@@ -237,13 +237,12 @@ TEST(ExecAuditd, QuotesExactlyThePrintableBytesOtherThanSpaceAndQuote) {
 
 TEST(ExecCustom, FillsTheDefaultTemplate) {
     const auto ls = message(lsExec);
-    EXPECT_EQ(formatExecCustom(ls.message(), "${timestamp} ${username} ${group} ${command} ${args}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${timestamp} ${username} ${group} ${command} ${args}")
+                  .line(ls.message(), context()),
               "2024-05-01T10:00:01.123Z alice staff /bin/ls [\"ls\", \"-l\"]");
-    EXPECT_EQ(formatExecCustom(ls.message(),
-                               "${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
-                               "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
+                             "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}")
+                  .line(ls.message(), context()),
               "501/20/503/502/21/4242/4000 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
               "${unknown} ${exec_path} ${script}");
 }
@@ -253,8 +252,8 @@ TEST(ExecCustom, TakesOlderMessagesFromTheirOwnFields) {
         "time": {"sec": 1, "nsec": 0},
         "event": {"target": {"original_ppid": 77, "parent_audit_token": {"pid": 1200},
                              "tty": "", "start_time": {"sec": 1714557601, "usec": 500000}}}})");
-    EXPECT_EQ(formatExecCustom(old.message(), "${ppid} ${tty} ${timestamp} ${command} ${args}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${ppid} ${tty} ${timestamp} ${command} ${args}")
+                  .line(old.message(), context()),
               "77 unknown 2024-05-01T10:00:01.500Z ${command} []");
 }
 
@@ -275,7 +274,7 @@ TEST(ExecLines, VersionRulesApplyFromTheirThresholdVersion) {
     for (const auto& row : rows) {
         const auto ls =
             message(R"({"version": )" + std::string(row.version) + "," + lsExec.substr(1));
-        EXPECT_EQ(formatExecCustom(ls.message(), "${ppid} ${tty} ${timestamp}", context()),
+        EXPECT_EQ(CustomTemplate("${ppid} ${tty} ${timestamp}").line(ls.message(), context()),
                   row.custom);
         const std::string auditd = formatExecAuditd(ls.message());
         EXPECT_TRUE(
@@ -301,7 +300,7 @@ TEST(ExecLines, AnEmptyTerminalPathIsNone) {
         const auto exec =
             message(R"({"event_type": 9, "version": 4, "event": {"target": {"tty": )" +
                     std::string(row.tty) + "}}}");
-        EXPECT_EQ(formatExecCustom(exec.message(), "${tty}", context()), row.custom) << row.tty;
+        EXPECT_EQ(CustomTemplate("${tty}").line(exec.message(), context()), row.custom) << row.tty;
         EXPECT_NE(formatExecAuditd(exec.message()).find(row.auditd), std::string::npos) << row.tty;
     }
 }
@@ -310,23 +309,25 @@ TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
     const auto hostile = message(R"({"event_type": 9, "event": {"target": {
         "executable": "/tmp/${uid}\r\nforged\u001b"},
         "args": ["say \"hi\"\\", "tab\there", "bell\u0007"]}})");
-    EXPECT_EQ(formatExecCustom(hostile.message(), "${command} ${args} ${uid}", context()),
+    EXPECT_EQ(CustomTemplate("${command} ${args} ${uid}").line(hostile.message(), context()),
               "/tmp/${uid}\\r\\nforged\\x1B [\"say \\\"hi\\\"\\\\\", \"tab\\there\", "
               "\"bell\\x07\"] 0");
 }
 
-TEST(SubstituteVariables, ReplacesKnownBlocksInOnePass) {
-    const std::map<std::string, std::string, std::less<>> values = {
-        {"a", "${b}"}, {"b", "B"}, {"", "empty"}};
+// A template is read once and filled in one pass; a key without a value keeps its block.
+TEST(LineTemplate, FillsKnownBlocksInOnePass) {
+    const std::string_view keys[] = {"a", "b", "", "none"};
+    const std::optional<std::string> values[] = {"${b}", "B", "empty", std::nullopt};
     const struct {
         const char* format;
         const char* expected;
     } rows[] = {
-        {"${a}-${b}", "${b}-B"},    {"${c} ${b", "${c} ${b"},   {"${x${b}}", "${xB}"},
-        {"${}${b}${b}", "emptyBB"}, {"no blocks", "no blocks"},
+        {"${a}-${b}", "${b}-B"},          {"${c} ${b", "${c} ${b"},   {"${x${b}}", "${xB}"},
+        {"${}${b}${b}", "emptyBB"},       {"no blocks", "no blocks"}, {"${none}${b}", "${none}B"},
+        {"${no${none}}", "${no${none}}"}, {"$${b}}", "$B}"},          {"", ""},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(substituteVariables(row.format, values), row.expected) << row.format;
+        EXPECT_EQ(LineTemplate(row.format, keys).fill(values), row.expected) << row.format;
     }
 }
 
@@ -390,7 +391,7 @@ TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
         const auto exec = message(R"({"event_type": 9, "event": {"target": {"executable":
             {"path": {"hex": ")" + std::string(row.hex) +
                                   R"("}}}, "args": [{"hex": ")" + row.hex + R"("}]}})");
-        EXPECT_EQ(formatExecCustom(exec.message(), "${command} ${args}", context()),
+        EXPECT_EQ(CustomTemplate("${command} ${args}").line(exec.message(), context()),
                   std::string(row.escaped) + " [\"" + row.escaped + "\"]")
             << row.hex;
     }
