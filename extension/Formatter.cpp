@@ -3,7 +3,6 @@
 #include "extension/Logger.hpp"
 #include "extension/client.hpp"
 #include "extension/records/AccessEvents.hpp"
-#include "extension/records/ExecLines.hpp"
 
 #include <utility>
 
@@ -26,7 +25,8 @@ Formatter::Formatter(type outputFormat, std::string customLogFormat,
                      std::shared_ptr<const foundation::DateFormatter> dateFormatter,
                      bool suAndSudoExist)
     : outputFormat_(outputFormat), customLogFormat_(std::move(customLogFormat)),
-      dateFormatter_(std::move(dateFormatter)), suAndSudoExist_(suAndSudoExist) {}
+      customTemplate_(customLogFormat_), dateFormatter_(std::move(dateFormatter)),
+      suAndSudoExist_(suAndSudoExist) {}
 
 records::RecordContext Formatter::recordContext() {
     return {*dateFormatter_, userNames_};
@@ -35,7 +35,7 @@ records::RecordContext Formatter::recordContext() {
 std::optional<std::string> Formatter::formatExec(const es_message_t& message) {
     switch (outputFormat_) {
     case type::custom:
-        return records::formatExecCustom(message, customLogFormat_, recordContext());
+        return customTemplate_.line(message, recordContext());
     case type::auditd:
         return records::formatExecAuditd(message);
     case type::json:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/records/ExecLines.hpp"
 #include "extension/records/RecordContext.hpp"
 #include "extension/records/UserNameCache.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
@@ -86,6 +87,8 @@ private:
 
     type outputFormat_;
     std::string customLogFormat_;
+    // Read once, so that a line costs only the filling of its blocks.
+    records::CustomTemplate customTemplate_;
     std::shared_ptr<const foundation::DateFormatter> dateFormatter_;
     // Only the handler's thread formats, so the cache needs no lock.
     records::UserNameCache userNames_;

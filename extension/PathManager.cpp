@@ -5,6 +5,8 @@
 #include "platform/environment/Environment.hpp"
 #include "platform/foundation/Trust.hpp"
 
+#include <sys/stat.h>
+
 namespace vorla::extension {
 
 namespace {
@@ -17,6 +19,31 @@ foundation::URL supportFolder() {
 foundation::URL managedProfile() {
     return foundation::URL::fileURL(
         platform::systemPath("/Library/Managed Preferences/com.vorla.client.plist"), false);
+}
+
+// Why a folder that could not be opened and tightened stays open to others, or nothing when
+// it is not so: a folder root must write in but cannot close is the operator's to fix, and the
+// operator has to learn why.
+std::optional<std::string> untightenedReason(const foundation::URL& folder,
+                                             const foundation::FileManager& fileManager,
+                                             const std::exception& failure) {
+    std::string loose;
+    try {
+        const foundation::Folder opened = fileManager.openFolder(folder, {});
+        struct stat status {};
+        if (::fstat(opened.descriptor(), &status) != 0 ||
+            (status.st_mode & foundation::groupOrOtherWrite) == 0) {
+            return std::nullopt;
+        }
+        // Sticky is how the trust rule lets it pass this open, never a reason to keep it so.
+        loose = opened.path() + " is writable by group or others (mode " +
+                foundation::octalPermissions(status.st_mode & 07777) + ")";
+    } catch (const foundation::UntrustedError& error) {
+        loose = error.what();
+    } catch (const foundation::FoundationError&) {
+        return std::nullopt;
+    }
+    return loose + " and could not be tightened: " + failure.what();
 }
 
 } // namespace
@@ -49,7 +76,11 @@ void PathManager::ensureDirectories(const foundation::FileManager& fileManager) 
             sharedOSLogger()->log(LogLevel::error, "the support folder " + path +
                                                        " cannot be used: " + error.what());
             throw PathError::createDirectory(path);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            if (const auto reason = untightenedReason(folder, fileManager, error)) {
+                sharedOSLogger()->log(LogLevel::error,
+                                      "the support folder " + path + " cannot be used: " + *reason);
+            }
             throw PathError::createDirectory(path);
         }
     }

@@ -3,11 +3,31 @@
 #include "extension/SharedOSLogger.hpp"
 #include "extension/config/Defaults.hpp"
 #include "platform/foundation/Folder.hpp"
+#include "platform/foundation/Trust.hpp"
 #include "sinks/ArchiveCompression.hpp"
 
 #include <limits>
 
 namespace vorla::extension {
+
+namespace {
+
+// Why root must not log in the folder, or nothing when it may. A missing folder is made here and
+// what then stands at its name is checked, so another user who makes it first, in a folder
+// where anyone may add names, is refused as one who made it long before would be; and one made
+// here is root's for good, so it cannot be taken before the log is opened in it.
+std::optional<std::string> untrustedLogFolderReason(const foundation::URL& logFile) {
+    try {
+        foundation::Folder::open(logFile.deletingLastPathComponent().toPath(), {.create = true});
+    } catch (const foundation::UntrustedError& error) {
+        return error.what();
+    } catch (const foundation::FoundationError&) {
+        // A folder that cannot be made or opened fails where the log is opened, with its reason.
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 AccessLogger::AccessLogger(bool enabled_, std::optional<foundation::URL> logFilePath_,
                            Formatter::type outputFormat_, std::uint8_t maxLogFileCount_,
@@ -54,8 +74,7 @@ void AccessLogger::validate(const foundation::URL& defaultLogPath,
                        std::to_string(maxLogFileNameLength()) +
                        " bytes, or its archives cannot be named. Falling back "
                        "to default");
-    } else if (const auto reason = foundation::untrustedFolderReason(
-                   logFilePath->deletingLastPathComponent().toPath())) {
+    } else if (const auto reason = untrustedLogFolderReason(*logFilePath)) {
         // Root must not write, rename or remove where another user decides what is there.
         const std::string path = logFilePath->toPath();
         logFilePath = defaultLogPath;

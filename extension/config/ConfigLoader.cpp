@@ -31,6 +31,15 @@ foundation::Folder configFolder(const foundation::URL& configURL,
 bool keepUnusableConfig(const foundation::URL& configURL, const foundation::Folder& folder,
                         const foundation::FileManager& fileManager) {
     try {
+        // A missing file is asked about first: a rename on a read-only file system fails for
+        // that reason before it would find nothing to move.
+        fileManager.attributesOfItem(folder, configURL.lastPathComponent());
+    } catch (const foundation::FoundationError& error) {
+        if (error.code() == ENOENT) {
+            return true;
+        }
+    }
+    try {
         const std::string name =
             foundation::moveAside(fileManager, folder, configURL.lastPathComponent(), ".broken-");
         sharedOSLogger()->log(LogLevel::error,

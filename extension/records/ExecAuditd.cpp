@@ -3,6 +3,9 @@
 #include "extension/records/RecordText.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <iterator>
 
 namespace vorla::records {
 
@@ -25,28 +28,39 @@ bool quotable(std::string_view bytes) {
     return true;
 }
 
-std::string hex(std::string_view bytes) {
-    std::string value;
-    value.reserve(bytes.size() * 2);
+void appendHex(std::string& line, std::string_view bytes) {
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        value += hexDigits[byte >> 4];
-        value += hexDigits[byte & 0x0F];
+        line += hexDigits[byte >> 4];
+        line += hexDigits[byte & 0x0F];
     }
-    return value;
 }
 
 // As the audit system writes a string it does not trust: in double quotes when every byte is
 // quotable, else the upper-case hex of its bytes, unquoted. The quotes tell the tools which of
 // the two they read, so a word that merely looks like hex ("cat", "add") is never decoded.
-std::string auditValue(std::string_view bytes) {
-    return quotable(bytes) ? '"' + std::string(bytes) + '"' : hex(bytes);
+void appendAuditValue(std::string& line, std::string_view bytes) {
+    if (quotable(bytes)) {
+        line.append(1, '"').append(bytes).append(1, '"');
+    } else {
+        appendHex(line, bytes);
+    }
 }
 
 // The terminal is a name the tools take as it stands, as the audit system writes it: bare, or
 // in hex when it holds a byte that could end or forge a field. Empty when there is none.
-std::string ttyValue(std::string_view bytes) {
-    return quotable(bytes) ? std::string(bytes) : hex(bytes);
+void appendTTYValue(std::string& line, std::string_view bytes) {
+    if (quotable(bytes)) {
+        line += bytes;
+    } else {
+        appendHex(line, bytes);
+    }
+}
+
+// Each value of a line is appended where it stands, so a line costs one growing buffer.
+void appendNumber(std::string& line, uint64_t value) {
+    char digits[20];
+    line.append(digits, std::to_chars(digits, std::end(digits), value).ptr);
 }
 
 // The audit tools read a system-call record's a0 and a1 as numbers in hex: a value they cannot
@@ -54,40 +68,60 @@ std::string ttyValue(std::string_view bytes) {
 // some look for their fields ("exe=") anywhere in the record. So the copies there are always
 // quoted, which the tools pass over, with every byte that could not stand inside the quotes and
 // every '=' written as '?'; the execve record carries the exact values.
-std::string syscallCopy(std::string_view bytes) {
-    std::string value;
-    value.reserve(bytes.size() + 2);
-    value += '"';
+void appendSyscallCopy(std::string& line, std::string_view bytes) {
+    line += '"';
     for (const char c : bytes) {
-        value += quotable(static_cast<unsigned char>(c)) && c != '=' ? c : '?';
+        line += quotable(static_cast<unsigned char>(c)) && c != '=' ? c : '?';
     }
-    value += '"';
-    return value;
+    line += '"';
 }
 
-// Lines without a0 and a1 in the system-call record are dropped by the tools; an argument that
-// is not there is written as an empty quoted value.
-constexpr size_t syscallArgumentsAtLeast = 2;
+// The audit tools (auditd 3.0.9) lose an event whose system-call record is longer than they
+// read: aureport -x skips it from 8,982 bytes on, ausearch from 9,074, while the execve
+// record is read whole at any length. So the system-call record holds what the kernel's own
+// holds, a0 to a3, each copy cut short, and never less than a0 and a1, without which the tools
+// drop the event; an argument that is not there is an empty quoted value. The command name is
+// cut at the longest path the system names, so a path given as the first argument stays whole.
+// With these bounds the arguments fill at most about 2,600 bytes of the record.
+constexpr size_t syscallCopiesAtLeast = 2;
+constexpr size_t syscallCopiesAtMost = 4;
+constexpr size_t syscallCopyBytes = 128;
+constexpr size_t commandNameBytes = 1024;
 
-std::string argumentFields(const std::vector<std::string_view>& arguments, size_t count,
-                           std::string (*encode)(std::string_view)) {
-    std::string fields;
+// " a" + index + "=" + the argument, each written by `append`, from the first on.
+void appendArguments(std::string& line, const std::vector<std::string_view>& arguments,
+                     size_t count, void (*append)(std::string&, std::string_view)) {
     for (size_t i = 0; i < count; ++i) {
-        fields += (i ? " a" : "a") + std::to_string(i) + "=" +
-                  encode(i < arguments.size() ? arguments[i] : "");
+        line += i ? " a" : "a";
+        appendNumber(line, i);
+        line += '=';
+        append(line, i < arguments.size() ? arguments[i] : "");
     }
-    return fields;
 }
 
-std::string_view auditArchitecture(cpu_type_t cpuType) {
+void appendSyscallCopies(std::string& line, const std::vector<std::string_view>& arguments) {
+    const size_t count = std::clamp(arguments.size(), syscallCopiesAtLeast, syscallCopiesAtMost);
+    appendArguments(line, arguments, count, [](std::string& to, std::string_view bytes) {
+        appendSyscallCopy(to, bytes.substr(0, syscallCopyBytes));
+    });
+}
+
+// The tools name the system call by its number on the record's architecture: execve is 221 on
+// arm64, where 59 is pipe2.
+struct AuditArchitecture {
+    std::string_view name;
+    int execve;
+};
+
+AuditArchitecture auditArchitecture(cpu_type_t cpuType) {
     const std::string_view name = architectureName(cpuType);
     if (name == "x86_64") {
-        return "c000003e";
+        return {"c000003e", 59};
     }
     if (name == "arm64") {
-        return "c00000b7";
+        return {"c00000b7", 221};
     }
-    return "unknown";
+    return {"unknown", 59};
 }
 
 } // namespace
@@ -96,34 +130,58 @@ std::string formatExecAuditd(const es_message_t& message) {
     const es_event_exec_t& exec = message.event.exec;
     const es_process_t* target = exec.target;
     const std::vector<std::string_view> arguments = execArguments(exec);
+    const AuditArchitecture architecture = auditArchitecture(exec.image_cputype);
 
-    const std::string header = "msg=audit(" + std::to_string(executionTime(message).seconds) + ":" +
-                               std::to_string(message.global_seq_num) + "): ";
-
+    size_t argumentBytes = 0;
+    for (const std::string_view argument : arguments) {
+        argumentBytes += argument.size();
+    }
+    std::string line;
+    // Hex may double an argument; the fixed fields and the copies take less than a kilobyte.
+    line.reserve(2 * argumentBytes + 8 * arguments.size() + 1024);
+    const auto header = [&](std::string_view type) {
+        line.append(type).append(" msg=audit(");
+        line += std::to_string(executionTime(message).seconds);
+        line += ':';
+        appendNumber(line, message.global_seq_num);
+        line += "): ";
+    };
     // Without a target the identity fields stay empty rather than claiming some user.
-    const auto id = [target](auto read, audit_token_t es_process_t::*token) {
-        return target ? std::to_string(read(target->*token)) : std::string();
+    const auto id = [&](std::string_view name, auto read, audit_token_t es_process_t::*token) {
+        line.append(name);
+        if (target) {
+            appendNumber(line, read(target->*token));
+        }
     };
     const auto& own = &es_process_t::audit_token;
-    std::string line = "type=EXECVE " + header + "argc=" + std::to_string(arguments.size()) + " " +
-                       argumentFields(arguments, arguments.size(), auditValue);
-    line +=
-        "\ntype=SYSCALL " + header + "arch=" + std::string(auditArchitecture(exec.image_cputype)) +
-        " syscall=59 success=yes exit=0 " +
-        argumentFields(arguments, std::max(arguments.size(), syscallArgumentsAtLeast), syscallCopy);
-    line += " items=1 ppid=" + id(audit_token_to_pid, &es_process_t::parent_audit_token);
-    line += " pid=" + id(audit_token_to_pid, own);
-    line += " auid=" + id(audit_token_to_auid, own);
-    line += " uid=" + id(audit_token_to_ruid, own);
-    line += " gid=" + id(audit_token_to_rgid, own);
-    line += " euid=" + id(audit_token_to_euid, own);
-    line += " egid=" + id(audit_token_to_egid, own);
-    line += " tty=" + ttyValue(execTTY(message).value_or(""));
-    line += " ses=" + (target ? std::to_string(target->session_id) : std::string());
-    line += " comm=" + auditValue(arguments.empty() ? "" : arguments.front());
-    line += " exe=" + auditValue(target && target->executable
-                                     ? tokenBytes(target->executable->path).value_or("")
-                                     : "");
+
+    header("type=EXECVE");
+    line += "argc=";
+    appendNumber(line, arguments.size());
+    line += ' ';
+    appendArguments(line, arguments, arguments.size(), appendAuditValue);
+    header("\ntype=SYSCALL");
+    line.append("arch=").append(architecture.name).append(" syscall=");
+    appendNumber(line, architecture.execve);
+    line += " success=yes exit=0 ";
+    appendSyscallCopies(line, arguments);
+    id(" items=1 ppid=", audit_token_to_pid, &es_process_t::parent_audit_token);
+    id(" pid=", audit_token_to_pid, own);
+    id(" auid=", audit_token_to_auid, own);
+    id(" uid=", audit_token_to_ruid, own);
+    id(" gid=", audit_token_to_rgid, own);
+    id(" euid=", audit_token_to_euid, own);
+    id(" egid=", audit_token_to_egid, own);
+    line += " tty=";
+    appendTTYValue(line, execTTY(message).value_or(""));
+    line += " ses=";
+    if (target) {
+        line += std::to_string(target->session_id);
+    }
+    line += " comm=";
+    appendAuditValue(line, arguments.empty() ? "" : arguments.front().substr(0, commandNameBytes));
+    line += " exe=";
+    appendAuditValue(line, target ? pathView(target->executable).value_or("") : "");
     line += " key=\"vorla\"";
     return line;
 }

@@ -2,6 +2,10 @@
 #include "extension/records/ExecValues.hpp"
 #include "extension/records/RecordText.hpp"
 
+#include "extension/records/Timestamp.hpp"
+
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace vorla::records {
@@ -66,53 +70,93 @@ std::string listText(const std::vector<std::string_view>& items) {
     return text + "]";
 }
 
-using Table = std::map<std::string, std::string, std::less<>>;
+// The keys of the custom table, in the order of their values.
+enum Key : size_t {
+    username,
+    uid,
+    group,
+    guid,
+    auid,
+    euid,
+    egid,
+    pid,
+    ppid,
+    timestamp,
+    tty,
+    command,
+    exec_path,
+    script,
+    cwd,
+    arch,
+    args,
+    env,
+    keyCount
+};
+constexpr std::string_view keyNames[keyCount] = {
+    "username",  "uid", "group",   "guid",      "auid",   "euid", "egid", "pid",  "ppid",
+    "timestamp", "tty", "command", "exec_path", "script", "cwd",  "arch", "args", "env"};
 
-void putUnlessEmpty(Table& table, const char* key, std::optional<std::string_view> bytes) {
+using Values = std::array<std::optional<std::string>, keyCount>;
+
+std::optional<std::string> unlessEmpty(std::optional<std::string_view> bytes) {
     if (bytes && !bytes->empty()) {
-        table[key] = escaped(validUTF8(*bytes), false);
+        return escaped(validUTF8(*bytes), false);
     }
+    return std::nullopt;
 }
 
-Table customTable(const es_message_t& message, const RecordContext& context) {
+// The value of every key the template uses: a line pays only for what it shows, and the user
+// and group databases are asked only when it shows their names.
+Values customValues(const es_message_t& message, const RecordContext& context,
+                    const LineTemplate& line) {
     const es_event_exec_t& exec = message.event.exec;
     const es_process_t* target = exec.target;
-    Table table;
+    Values values;
+    const auto put = [&](Key key, auto value) {
+        if (line.uses(key)) {
+            values[key] = value();
+        }
+    };
     // Without a target there is no identity to tell; its blocks stay in the line.
     if (target) {
         const audit_token_t& token = target->audit_token;
-        const uid_t uid = audit_token_to_ruid(token);
-        const gid_t gid = audit_token_to_rgid(token);
-        table["username"] = escaped(validUTF8(context.userNames.userName(uid)), false);
-        table["uid"] = std::to_string(uid);
-        table["group"] = escaped(validUTF8(context.userNames.groupName(gid)), false);
-        table["guid"] = std::to_string(gid);
-        table["auid"] = std::to_string(audit_token_to_auid(token));
-        table["euid"] = std::to_string(audit_token_to_euid(token));
-        table["egid"] = std::to_string(audit_token_to_egid(token));
-        table["pid"] = std::to_string(audit_token_to_pid(token));
-        table["ppid"] =
-            std::to_string(message.version >= 4 ? audit_token_to_pid(target->parent_audit_token)
-                                                : target->original_ppid);
-        putUnlessEmpty(table, "command", pathView(target->executable));
+        const uid_t ruid = audit_token_to_ruid(token);
+        const gid_t rgid = audit_token_to_rgid(token);
+        put(username, [&] { return escaped(validUTF8(context.userNames.userName(ruid)), false); });
+        put(uid, [&] { return std::to_string(ruid); });
+        put(group, [&] { return escaped(validUTF8(context.userNames.groupName(rgid)), false); });
+        put(guid, [&] { return std::to_string(rgid); });
+        put(auid, [&] { return std::to_string(audit_token_to_auid(token)); });
+        put(euid, [&] { return std::to_string(audit_token_to_euid(token)); });
+        put(egid, [&] { return std::to_string(audit_token_to_egid(token)); });
+        put(pid, [&] { return std::to_string(audit_token_to_pid(token)); });
+        put(ppid, [&] {
+            return std::to_string(message.version >= 4
+                                      ? audit_token_to_pid(target->parent_audit_token)
+                                      : target->original_ppid);
+        });
+        put(command, [&] { return unlessEmpty(pathView(target->executable)); });
     }
-    table["timestamp"] = context.dateFormatter.string(executionTime(message).date);
-    const auto tty = execTTY(message);
-    table["tty"] = tty ? escaped(validUTF8(*tty), false) : "unknown";
-    putUnlessEmpty(table, "exec_path", tokenView(exec.dyld_exec_path));
-    putUnlessEmpty(table, "script", pathView(exec.script));
-    putUnlessEmpty(table, "cwd", pathView(exec.cwd));
-    table["arch"] = architectureName(exec.image_cputype);
-    table["args"] = listText(execArguments(exec));
-    table["env"] = listText(execEnvironment(exec));
-    return table;
+    // The shared formatter's text, written by arithmetic as every record's timestamp is.
+    put(timestamp, [&] { return timestampText(executionTime(message).date); });
+    put(tty, [&] {
+        const auto bytes = execTTY(message);
+        return bytes ? escaped(validUTF8(*bytes), false) : "unknown";
+    });
+    put(exec_path, [&] { return unlessEmpty(tokenView(exec.dyld_exec_path)); });
+    put(script, [&] { return unlessEmpty(pathView(exec.script)); });
+    put(cwd, [&] { return unlessEmpty(pathView(exec.cwd)); });
+    put(arch, [&] { return std::string(architectureName(exec.image_cputype)); });
+    put(args, [&] { return listText(execArguments(exec)); });
+    put(env, [&] { return listText(execEnvironment(exec)); });
+    return values;
 }
 
 } // namespace
 
-std::string substituteVariables(std::string_view format, const Table& values) {
-    std::string line;
-    line.reserve(format.size());
+LineTemplate::LineTemplate(std::string_view format, std::span<const std::string_view> keys)
+    : keys_(keys.begin(), keys.end()), used_(keys.size(), false) {
+    std::string text;
     size_t position = 0;
     while (position < format.size()) {
         const size_t open = format.find("${", position);
@@ -123,25 +167,53 @@ std::string substituteVariables(std::string_view format, const Table& values) {
         if (close == std::string_view::npos) {
             break;
         }
-        line.append(format.substr(position, open - position));
-        const auto value = values.find(format.substr(open + 2, close - open - 2));
-        if (value != values.end()) {
-            line += value->second;
+        text.append(format.substr(position, open - position));
+        const auto key =
+            std::find(keys.begin(), keys.end(), format.substr(open + 2, close - open - 2));
+        if (key != keys.end()) {
+            const auto index = static_cast<size_t>(key - keys.begin());
+            used_[index] = true;
+            textSize_ += text.size();
+            pieces_.push_back({std::move(text), index});
+            text.clear();
             position = close + 1;
         } else {
             // An unknown block stays as text; a known block may still begin inside it, so
             // only its "${" is passed over.
-            line.append("${");
+            text.append("${");
             position = open + 2;
         }
     }
-    line.append(format.substr(position));
+    text.append(format.substr(position));
+    textSize_ += text.size();
+    pieces_.push_back({std::move(text), noKey});
+}
+
+std::string LineTemplate::fill(std::span<const std::optional<std::string>> values) const {
+    size_t size = textSize_;
+    for (const Piece& piece : pieces_) {
+        if (piece.key != noKey) {
+            size += values[piece.key] ? values[piece.key]->size() : keys_[piece.key].size() + 3;
+        }
+    }
+    std::string line;
+    line.reserve(size);
+    for (const Piece& piece : pieces_) {
+        line += piece.text;
+        if (piece.key != noKey && values[piece.key]) {
+            line += *values[piece.key];
+        } else if (piece.key != noKey) {
+            line.append("${").append(keys_[piece.key]).append("}");
+        }
+    }
     return line;
 }
 
-std::string formatExecCustom(const es_message_t& message, std::string_view customLogFormat,
-                             const RecordContext& context) {
-    return substituteVariables(customLogFormat, customTable(message, context));
+CustomTemplate::CustomTemplate(std::string_view customLogFormat)
+    : template_(customLogFormat, keyNames) {}
+
+std::string CustomTemplate::line(const es_message_t& message, const RecordContext& context) const {
+    return template_.fill(customValues(message, context, template_));
 }
 
 } // namespace vorla::records

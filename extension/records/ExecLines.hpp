@@ -3,9 +3,12 @@
 #include "extension/records/RecordContext.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
 
-#include <map>
+#include <cstddef>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorla::records {
 
@@ -18,13 +21,44 @@ std::string execRecord(const es_message_t& message, const RecordContext& context
 // bytes, as the audit system writes untrusted strings, so no value can forge a field or line.
 std::string formatExecAuditd(const es_message_t& message);
 
-// The user's template with every "${key}" block of a known key replaced by its value.
-std::string formatExecCustom(const es_message_t& message, std::string_view customLogFormat,
-                             const RecordContext& context);
+// A template of text and "${key}" blocks, read once: each block of a key given is found in one
+// pass over the text and later filled with that key's value. Blocks of other keys, and of a
+// key that has no value in a line, stay as text; values are never searched for blocks.
+class LineTemplate {
+public:
+    // The keys hold no "${" and no "}".
+    LineTemplate(std::string_view format, std::span<const std::string_view> keys);
 
-// Replaces, in one pass over the template, each "${key}" whose key has a value; other blocks
-// stay as they are. Replaced values are never searched for blocks again.
-std::string substituteVariables(std::string_view format,
-                                const std::map<std::string, std::string, std::less<>>& values);
+    // Whether a block names keys[key].
+    bool uses(size_t key) const { return key < used_.size() && used_[key]; }
+
+    // values[i] is the value of keys[i], or none.
+    std::string fill(std::span<const std::optional<std::string>> values) const;
+
+private:
+    // The text before a block and the index of the block's key; the last piece has no block.
+    struct Piece {
+        std::string text;
+        size_t key;
+    };
+    static constexpr size_t noKey = SIZE_MAX;
+
+    std::vector<std::string> keys_;
+    std::vector<Piece> pieces_;
+    std::vector<bool> used_;
+    size_t textSize_ = 0;
+};
+
+// The template of the "custom" audit format, read once per configuration.
+class CustomTemplate {
+public:
+    explicit CustomTemplate(std::string_view customLogFormat);
+
+    // The template with every block of a key the execution has replaced by its value.
+    std::string line(const es_message_t& message, const RecordContext& context) const;
+
+private:
+    LineTemplate template_;
+};
 
 } // namespace vorla::records

@@ -1,6 +1,7 @@
 #include "extension/PathError.hpp"
 #include "extension/PathManager.hpp"
 #include "extension/config/tests/TestRoot.hpp"
+#include "platform/foundation/FoundationError.hpp"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,52 @@ TEST(PathManager, AFileInPlaceOfTheFolderGivesItsPlainPath) {
         EXPECT_NE(error.path().find("Application Support"), std::string::npos);
     }
     std::filesystem::remove(blocked);
+}
+
+// A file manager that cannot change a folder's permissions, as on a read-only mount.
+class FixedPermissions : public foundation::FileManager {
+public:
+    foundation::Folder openFolder(const foundation::URL& url,
+                                  foundation::Folder::Options options) const override {
+        if (options.tightenLast) {
+            throw foundation::FoundationError("could not set the permissions of " + url.toPath(),
+                                              EROFS);
+        }
+        return FileManager::openFolder(url, options);
+    }
+};
+
+// A support folder open to others that cannot be closed says why before the folder's error;
+// one that failed for any other reason keeps to the folder's path alone.
+TEST(PathManager, AFolderThatCannotBeTightenedSaysWhy) {
+    const PathManager paths;
+    const std::string support = paths.vorlaPath().toPath();
+    const std::string why = "error\tthe support folder " + support + " cannot be used: " + support +
+                            " is writable by group or others (mode ";
+    const std::string failure = ") and could not be tightened: could not set the permissions "
+                                "of " +
+                                support;
+    const struct {
+        const char* name;
+        std::filesystem::perms mode;
+        std::vector<std::string> log;
+    } rows[] = {
+        {"sticky and open to all",
+         static_cast<std::filesystem::perms>(01777),
+         {why + "1777" + failure}},
+        {"open to all", static_cast<std::filesystem::perms>(0777), {why + "0777" + failure}},
+        {"closed already", static_cast<std::filesystem::perms>(0755), {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(TestRoot::shared().path("Library"));
+        paths.ensureDirectories();
+        std::filesystem::permissions(support, row.mode);
+        TestRoot::shared().takeSystemLog();
+        EXPECT_THROW(paths.ensureDirectories(FixedPermissions()), PathError);
+        EXPECT_EQ(TestRoot::shared().takeSystemLog(), row.log);
+    }
+    std::filesystem::remove_all(TestRoot::shared().path("Library"));
 }
 
 } // namespace

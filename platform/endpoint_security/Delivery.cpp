@@ -3,11 +3,10 @@
 #include "platform/endpoint_security/BoundedQueue.hpp"
 #include "platform/endpoint_security/LineReader.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
+#include "platform/foundation/TrustedStreams.hpp"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
@@ -30,11 +29,19 @@ struct DecodedLine {
     MessageDecoder::Result decoded;
 };
 
+// The stream's messages stand for the kernel's: it is read only from what nobody but root (or
+// the user the service runs as) can write. -1, after a diagnostic, when it cannot be.
 int openSource(const std::string& source) {
-    if (source == "-") {
-        return STDIN_FILENO;
+    try {
+        if (source == "-") {
+            foundation::checkTrustedStream(STDIN_FILENO, "standard input");
+            return STDIN_FILENO;
+        }
+        return foundation::openTrustedStream(source).release();
+    } catch (const foundation::FoundationError& error) {
+        std::cerr << "VORLA_ES_SOURCE: " << error.what() << '\n';
+        return -1;
     }
-    return open(source.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 bool blank(std::string_view line) {
@@ -135,12 +142,8 @@ void Delivery::start() {
     if (thread_.joinable() || state_->stopped) {
         return;
     }
+    // An unreadable stream is an empty one: the service ends as after its last message.
     const int fd = openSource(state_->source);
-    if (fd < 0) {
-        // An unreadable stream is an empty one: the service ends as after its last message.
-        std::cerr << "VORLA_ES_SOURCE: cannot open " << state_->source << ": "
-                  << std::strerror(errno) << '\n';
-    }
     state_->reader =
         std::make_unique<LineReader>(fd < 0 ? open("/dev/null", O_RDONLY | O_CLOEXEC) : fd,
                                      MessageDecoder::maxLineLength, MessageDecoder::linePadding);

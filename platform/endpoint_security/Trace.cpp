@@ -1,8 +1,7 @@
 #include "platform/endpoint_security/Trace.hpp"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include "platform/foundation/TrustedStreams.hpp"
+
 #include <iostream>
 #include <unistd.h>
 
@@ -14,18 +13,17 @@ void Trace::record(std::string_view line) const {
     if (!path_) {
         return;
     }
-    const int fd = open(path_->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        std::cerr << "endpoint security trace: cannot open " << *path_ << ": "
-                  << std::strerror(errno) << '\n';
-        return;
-    }
     std::string text(line);
     text.push_back('\n');
-    if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        std::cerr << "endpoint security trace: cannot write " << *path_ << '\n';
+    try {
+        const foundation::OpenedFile file = foundation::openTrustedForAppending(*path_, 0644);
+        if (write(file.descriptor.get(), text.data(), text.size()) !=
+            static_cast<ssize_t>(text.size())) {
+            std::cerr << "endpoint security trace: cannot write " << *path_ << '\n';
+        }
+    } catch (const foundation::FoundationError& error) {
+        std::cerr << "endpoint security trace: " << error.what() << '\n';
     }
-    close(fd);
 }
 
 } // namespace vorla::endpoint_security

@@ -1,9 +1,10 @@
 #include "platform/oslog/OSLog.hpp"
 
 #include "platform/environment/Environment.hpp"
+#include "platform/foundation/TrustedStreams.hpp"
 
 #include <cerrno>
-#include <fcntl.h>
+#include <iostream>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -46,14 +47,25 @@ void appendEscaped(std::string& line, std::string_view text) {
 }
 
 // The mirror file, opened once for appending; -1 when none is configured or it cannot be
-// opened. Kept open for the life of the process so that every entry costs one write.
+// opened. Kept open for the life of the process so that every entry costs one write. Root's
+// entries go only where nobody else can read them away or forge entries after them.
 int mirrorDescriptor() {
     static const int descriptor = [] {
         const auto path = platform::environmentValue("VORLA_OSLOG_FILE");
         if (!path || path->empty()) {
             return -1;
         }
-        return ::open(path->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+        // The process's own error stream, wherever the link of that name leads.
+        if (*path == "/dev/stderr") {
+            return STDERR_FILENO;
+        }
+        try {
+            return foundation::openTrustedForAppending(*path, 0644).descriptor.release();
+        } catch (const foundation::FoundationError& error) {
+            std::cerr << "VORLA_OSLOG_FILE: " << error.what()
+                      << "; entries go to the system log alone\n";
+            return -1;
+        }
     }();
     return descriptor;
 }

@@ -32,6 +32,16 @@ EXECUTIONS = [
     ("/opt/app dir/caf\u00e9", ["caf\u00e9", "\u65e5\u672c\u8a9e"]),
     ("/bin/ls", ["ls", "-l", "/tmp"]),
 ]
+# Argument lists far past what the audit tools read in one system-call record, each under its
+# own executable so that each is counted on its own.
+LONG_EXECUTIONS = [
+    ("/usr/bin/long-argument", ["long-argument", "L" * 16384]),
+    ("/bin/rm", ["rm"] + ["/tmp/%030d" % index for index in range(250)]),
+    ("/usr/bin/touch", ["touch"] + [chr(ord("a") + index % 26) for index in range(4000)]),
+]
+EXECUTIONS += LONG_EXECUTIONS
+# image_cputype of x86-64 and arm64, and a value of neither, taken in turn.
+ARCHITECTURES = [16777223, 16777228, 16777229]
 
 # Every id of the executed process differs from every other, so a field written from the
 # wrong one is found under the wrong name.
@@ -58,6 +68,8 @@ class AuditToolsTest(ExtensionTestCase):
         self.write_config(output_format="auditd")
         messages = [distinct_ids(exec_message(args, executable=exe, global_seq_num=100 + index))
                     for index, (exe, args) in enumerate(EXECUTIONS)]
+        for index, message in enumerate(messages):
+            message["event"]["image_cputype"] = ARCHITECTURES[index % 3]
         result = self.run_extension(messages)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.log = self.support("audit.log")
@@ -85,6 +97,37 @@ class AuditToolsTest(ExtensionTestCase):
         self.assertEqual(found.returncode, 0, found.stderr)
         self.assertEqual(found.stdout.count("----\n"), 1, found.stdout)
 
+    def test_ausearch_finds_each_long_execution_raw_and_interpreted(self):
+        for exe, _ in LONG_EXECUTIONS:
+            for extra in ([], ["-i"]):
+                with self.subTest(exe=exe, extra=extra):
+                    found = self.tool("ausearch", "-if", self.log, "-x", exe, *extra)
+                    self.assertEqual(found.returncode, 0, found.stderr)
+                    self.assertEqual(found.stdout.count("----\n"), 1, found.stdout[:2000])
+
+    def test_ausearch_finds_executions_by_the_system_call_of_their_architecture(self):
+        counts = [len(range(index, len(EXECUTIONS), 3)) for index in range(3)]
+        # A record of no known architecture is found by the call's number only, which finds
+        # x86-64's as well, and never arm64's.
+        for search, expected in [(["--arch", "x86_64", "-sc", "execve"], counts[0]),
+                                 (["--arch", "aarch64", "-sc", "execve"], counts[1]),
+                                 (["-sc", "59"], counts[0] + counts[2])]:
+            with self.subTest(search=search):
+                found = self.tool("ausearch", "-if", self.log, *search)
+                self.assertEqual(found.returncode, 0, found.stderr)
+                self.assertEqual(found.stdout.count("----\n"), expected, found.stdout[:2000])
+        interpreted = self.tool("ausearch", "-if", self.log, "-i")
+        self.assertEqual(interpreted.stdout.count(" syscall=execve "), len(EXECUTIONS))
+
+    def test_aureport_lists_every_execution(self):
+        report = self.tool("aureport", "-if", self.log, "-x")
+        self.assertEqual(report.returncode, 0, report.stderr)
+        rows = [line.split() for line in report.stdout.splitlines()
+                if line.split() and line.split()[0].endswith(".")]
+        self.assertEqual(len(rows), len(EXECUTIONS), report.stdout[:2000])
+        for exe, _ in LONG_EXECUTIONS:
+            self.assertEqual(sum(exe in row for row in rows), 1, exe)
+
     def test_aureport_counts_every_execution(self):
         report = self.tool("aureport", "-if", self.log, "-x", "--summary")
         self.assertEqual(report.returncode, 0, report.stderr)
@@ -94,7 +137,8 @@ class AuditToolsTest(ExtensionTestCase):
             if total.isdigit():
                 counts[path.strip()] = int(total)
         self.assertEqual(sum(counts.values()), len(EXECUTIONS), report.stdout)
-        self.assertEqual(counts.get("/tmp/my tool"), 1, report.stdout)
+        for exe in ["/tmp/my tool"] + [exe for exe, _ in LONG_EXECUTIONS]:
+            self.assertEqual(counts.get(exe), 1, report.stdout)
 
     @unittest.skipIf(auparse is None, "the audit parsing library (python3-audit) is missing")
     def test_the_parsing_library_gives_back_every_value_exactly(self):

@@ -1,20 +1,28 @@
 """Start-up of the extension: where its configuration comes from, and how start-up fails."""
 
+import json
 import os
+import shutil
 import signal
+import stat
 import struct
 import subprocess
+import sys
+import threading
 import time
 import unittest
 
 import yaml
 
-from harness import RootTestCase, program
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import extension_events_test as events  # noqa: E402
+from harness import RootTestCase, program  # noqa: E402
 
 EXTENSION = "com.vorla.client.extension"
 PROFILE = "Library/Managed Preferences/com.vorla.client.plist"
 COUNT_WARNING = "[validation]: maxLogFileCount must be >= 1. Falling back to default (5)"
 PATH_WARNING = "[validation]: logFilePath must be a valid file path. Falling back to default"
+NOBODY = 65534
 
 
 def binary_list(objects):
@@ -26,7 +34,7 @@ def binary_list(objects):
     return body + table + bytes(6) + bytes([4, 4]) + struct.pack(">QQQ", len(objects), 0, len(body))
 
 
-class ExtensionStartupTest(RootTestCase):
+class StartupTestCase(RootTestCase):
     def start(self, *, user=None):
         command = [program(EXTENSION)]
         if user is not None:
@@ -89,6 +97,8 @@ class ExtensionStartupTest(RootTestCase):
             "compressArchives": False,
         }
 
+
+class ExtensionStartupTest(StartupTestCase):
     def test_without_any_configuration_the_defaults_are_written(self):
         self.run_until_started()
         with open(self.support("config.yaml"), encoding="utf-8") as handle:
@@ -163,6 +173,15 @@ class ExtensionStartupTest(RootTestCase):
         self.run_until_started()
         self.assertChildrenPeakBelow(256 * 1024)
 
+    def test_a_mirror_on_standard_error_shows_the_entries_there(self):
+        # /dev/stderr is a link, and the mirror follows none: the name stands for the stream.
+        self.write(self.path("stream.jsonl"), "")
+        result = self.run_program(EXTENSION, VORLA_OSLOG_FILE="/dev/stderr",
+                                  VORLA_ES_SOURCE=self.path("stream.jsonl"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("debug\tcom.vorla.system\tvorla\tfalling back to default config\n",
+                      result.stderr)
+
     def test_a_file_in_place_of_the_support_folder_ends_with_status_2(self):
         self.write(self.path("Library/Application Support"), "not a folder")
         self.assertEqual(self.run_failing(), 2)
@@ -172,7 +191,7 @@ class ExtensionStartupTest(RootTestCase):
         os.chmod(self.root, 0o755)
         os.makedirs(self.support())
         self.write(self.oslog, "")
-        os.chmod(self.oslog, 0o666)
+        os.chown(self.oslog, NOBODY, NOBODY)
         self.assertEqual(self.run_failing(user=65534), 3)
         config_url = "file://" + self.support("config.yaml").replace(" ", "%20")
         messages = [message for message in self.messages() if message[0] == "error"]
@@ -180,6 +199,169 @@ class ExtensionStartupTest(RootTestCase):
         self.assertTrue(messages[0][1].startswith("could not write config file: could not"), messages)
         self.assertEqual(messages[1][1], "could not write config file: " + config_url)
         self.assertFalse(os.path.exists(self.support("config.yaml")))
+
+
+class ReadOnlySupportFolderTest(StartupTestCase):
+    """The support folder on a read-only mount, seen by the extension alone."""
+
+    def setUp(self):
+        super().setUp()
+        if os.geteuid() != 0 or shutil.which("unshare") is None or subprocess.run(
+                ["unshare", "--mount", "true"], capture_output=True).returncode != 0:
+            self.skipTest("a private read-only mount needs root and unshare")
+        os.makedirs(self.support())
+
+    def start(self, *, user=None):
+        # The mount lives in the extension's own mount namespace and goes with it.
+        script = 'mount --bind -o ro "$1" "$1" && exec "$0"'
+        return subprocess.Popen(["unshare", "--mount", "sh", "-c", script, program(EXTENSION),
+                                 self.support()], env=self.env(), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+
+    def test_without_config_it_ends_with_status_3_and_moves_nothing(self):
+        self.assertEqual(self.run_failing(), 3)
+        config_url = "file://" + self.support("config.yaml").replace(" ", "%20")
+        texts = [text for kind, text in self.messages() if kind == "error"]
+        self.assertEqual(len(texts), 2, texts)
+        self.assertTrue(texts[0].startswith("could not write config file: "), texts)
+        self.assertIn("Read-only file system", texts[0])
+        self.assertEqual(texts[1], "could not write config file: " + config_url)
+        self.assertEqual(os.listdir(self.support()), [])
+
+    def test_a_folder_that_cannot_be_tightened_says_why_before_status_2(self):
+        os.chmod(self.support(), 0o1777)
+        self.assertEqual(self.run_failing(), 2)
+        support = self.support()
+        self.assertEqual(self.messages(), [
+            ("error", f"the support folder {support} cannot be used: {support} is writable by "
+                      "group or others (mode 1777) and could not be tightened: could not set the "
+                      f'permissions of "{support}": Read-only file system'),
+            ("error", "could create directory: " + support)])
+        self.assertEqual(stat.S_IMODE(os.stat(support).st_mode), 0o1777)
+
+
+class AnotherUserTest(StartupTestCase):
+    """What user nobody can do beside root's files in a folder that anyone may add to."""
+
+    def setUp(self):
+        super().setUp()
+        if os.geteuid() != 0 or shutil.which("setpriv") is None:
+            self.skipTest("acting as user nobody needs root and setpriv")
+        os.chmod(self.root, 0o755)
+        self.shared = self.path("shared")
+        os.mkdir(self.shared)
+        os.chmod(self.shared, 0o1777)
+
+    def as_nobody(self, script, *args, wait=True):
+        command = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups", "--",
+                   "sh", "-c", script, "sh", *args]
+        if not wait:
+            return subprocess.Popen(command)
+        self.assertEqual(subprocess.run(command, timeout=60).returncode, 0)
+        return None
+
+    def audit_lines(self):
+        return self.read(self.support("audit.log")).splitlines()
+
+    def test_a_log_folder_it_races_for_is_a_bad_value_never_status_4(self):
+        logs = os.path.join(self.shared, "logs")
+        self.write(self.support("config.yaml"), events.config_yaml(
+            audit_path=os.path.join(logs, "audit.log"), access_path=self.support("access.log")))
+        racer = self.as_nobody('while :; do mkdir "$1" 2>/dev/null && rmdir "$1"; done', logs,
+                               wait=False)
+        fallbacks = 0
+        try:
+            for start in range(20):
+                before = len(self.messages())
+                self.run_until_started()
+                refused = [text for _, text in self.messages()[before:]
+                           if "lies in a folder that cannot be trusted" in text]
+                if refused:
+                    fallbacks += 1
+                    self.assertIn("is owned by user 65534", refused[0])
+                    self.assertTrue(os.path.exists(self.support("audit.log")))
+                else:
+                    info = os.lstat(logs)
+                    self.assertEqual((stat.S_ISDIR(info.st_mode), info.st_uid), (True, 0), start)
+                    self.assertTrue(os.path.exists(os.path.join(logs, "audit.log")))
+                    shutil.rmtree(logs)
+        finally:
+            racer.kill()
+            racer.wait(timeout=20)
+        print(f"\n{fallbacks} of 20 starts found the folder taken", file=sys.stderr)
+
+    def test_what_it_plants_at_the_mirror_trace_or_stream_is_never_used(self):
+        secret = self.path("secret")
+        self.write(secret, "root's own\n")
+        os.chmod(secret, 0o600)
+        forged = events.exec_message(["forged"])
+        planted = os.path.join(self.shared, "planted")
+        stream = self.path("stream.jsonl")
+        self.write(stream, "")
+        # The kernel already refuses to follow another user's link in a sticky folder; root's
+        # own link there is refused by the extension alone.
+        followed = "Permission denied"
+        rows = [  # the variable, what is planted there, and a word of the refusal
+            ("VORLA_OSLOG_FILE", "link", followed),
+            ("VORLA_OSLOG_FILE", "root's link", "Too many levels of symbolic links"),
+            ("VORLA_OSLOG_FILE", "file", "owned by user 65534"),
+            ("VORLA_ES_TRACE", "link", followed),
+            ("VORLA_ES_TRACE", "root's link", "Too many levels of symbolic links"),
+            ("VORLA_ES_TRACE", "file", "owned by user 65534"),
+            ("VORLA_ES_SOURCE", "link", "not a regular file or FIFO"),
+            ("VORLA_ES_SOURCE", "root's link", "not a regular file or FIFO"),
+            ("VORLA_ES_SOURCE", "file", "owned by user 65534"),
+            ("VORLA_ES_SOURCE", "fifo", "owned by user 65534"),
+        ]
+        prefixes = {"VORLA_OSLOG_FILE": "VORLA_OSLOG_FILE: ", "VORLA_ES_SOURCE": "VORLA_ES_SOURCE: ",
+                    "VORLA_ES_TRACE": "endpoint security trace: "}
+        for variable, kind, word in rows:
+            prefix = prefixes[variable]
+            with self.subTest(variable=variable, kind=kind):
+                if os.path.lexists(planted):
+                    os.remove(planted)
+                for own in (self.oslog, self.trace, self.support("audit.log")):
+                    if os.path.exists(own):
+                        os.remove(own)
+                if kind == "root's link":
+                    os.symlink(secret, planted)
+                else:
+                    plant = {"link": 'ln -s "$2" "$1"', "fifo": 'mkfifo -m 666 "$1"',
+                             "file": 'printf "%s\\n" "$3" > "$1"; chmod 666 "$1"'}[kind]
+                    self.as_nobody(plant, planted, secret,
+                                   json.dumps(forged) if variable == "VORLA_ES_SOURCE" else "")
+                before = os.lstat(planted)
+                result = self.run_program(EXTENSION, **{"VORLA_ES_SOURCE": stream, variable: planted})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                said = [line for line in result.stderr.splitlines() if line.startswith(prefix)]
+                # The trace is opened at each call, so it says so at each.
+                self.assertEqual(len(said), 1 if variable != "VORLA_ES_TRACE" else len(said) or 1,
+                                 result.stderr)
+                self.assertTrue(all(word in line for line in said), said)
+                after = os.lstat(planted)
+                self.assertEqual((after.st_mode, after.st_uid, after.st_size, after.st_ino),
+                                 (before.st_mode, before.st_uid, before.st_size, before.st_ino))
+                self.assertEqual(self.read(secret), "root's own\n")
+                self.assertEqual(self.audit_lines(), [])
+
+    def test_root_s_own_fifo_or_pipe_still_carries_the_stream(self):
+        fifo = self.path("stream.fifo")
+        os.mkfifo(fifo, 0o600)
+        line = json.dumps(events.exec_message(["ls", "from", "fifo"])) + "\n"
+
+        def feed():
+            with open(fifo, "w", encoding="utf-8") as writer:
+                writer.write(line)
+
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        result = self.run_program(EXTENSION, VORLA_ES_SOURCE=fifo)
+        feeder.join(timeout=20)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len(self.audit_lines()), 1)
+        result = self.run_program(EXTENSION, VORLA_ES_SOURCE="-", stdin=line)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len(self.audit_lines()), 2)
 
 
 if __name__ == "__main__":

@@ -144,6 +144,15 @@ TEST_F(ConfigLoader, AFileThatCannotBeKeptAsideIsLeftInPlace) {
     EXPECT_TRUE(log[2].starts_with("error\tcould not move unusable config file aside (")) << log[2];
 }
 
+// Where nothing can be moved, as on a read-only file system, a missing file has nothing to
+// keep: the defaults are written (or fail as writes do), with no word of moving.
+TEST_F(ConfigLoader, AMissingFileIsNeverKeptAside) {
+    const auto config = loadConfig(paths, UnmovableFiles());
+    EXPECT_EQ(systemLog(), std::vector<std::string>{"debug\tfalling back to default config"});
+    EXPECT_EQ(*config, *makeDefaultConfig(defaults));
+    EXPECT_EQ(readFile(configFile), defaultText());
+}
+
 TEST_F(ConfigLoader, AnUnwritableFolderEndsWithTheSavingError) {
     writeFile(folder / "not-a-folder", "");
     const PathManager blocked(

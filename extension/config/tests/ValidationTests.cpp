@@ -2,7 +2,10 @@
 #include "extension/config/Defaults.hpp"
 #include "extension/config/tests/TestRoot.hpp"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorla::extension {
 namespace {
@@ -93,6 +96,64 @@ TEST_F(Validation, InvertedMutingNeedsTargets) {
     config->auditLogger->muting = {true, {{"/usr/bin", MutePath::type::prefix}}};
     EXPECT_TRUE(validate().empty());
     EXPECT_TRUE(config->auditLogger->muting.inverted);
+}
+
+// A missing log folder is made by validation and checked as it then stands, so nobody can take
+// its name before the log is opened; what another user put there first is a bad value.
+TEST_F(Validation, ALogFolderIsMadeOrRefusedInASharedParent) {
+    namespace fs = std::filesystem;
+    const fs::path shared = TestRoot::shared().path("shared");
+    const fs::path logs = shared / "logs";
+    const struct {
+        const char* name;
+        // Sets the log folder up; it stays missing without.
+        std::function<void()> plant;
+        const char* reason;
+    } rows[] = {
+        {"missing", [] {}, nullptr},
+        {"another user's folder",
+         [&] {
+             fs::create_directory(logs);
+             ASSERT_EQ(::chown(logs.c_str(), 65534, 65534), 0);
+         },
+         "is owned by user 65534"},
+        {"another user's link to root's folder",
+         [&] {
+             fs::create_directory(shared / "root's");
+             fs::create_directory_symlink(shared / "root's", logs);
+             ASSERT_EQ(::lchown(logs.c_str(), 65534, 65534), 0);
+         },
+         "is a symbolic link owned by user 65534"},
+    };
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a folder to another user";
+    }
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(shared);
+        fs::create_directory(shared);
+        fs::permissions(shared, static_cast<fs::perms>(01777));
+        row.plant();
+        const auto configured = foundation::URL::fileURL((logs / "audit.log").string(), false);
+        config->accessLogger->logFilePath = configured;
+        const auto log = validate();
+        if (!row.reason) {
+            EXPECT_TRUE(log.empty()) << ::testing::PrintToString(log);
+            EXPECT_EQ(config->accessLogger->logFilePath, configured);
+            struct stat status {};
+            ASSERT_EQ(::lstat(logs.c_str(), &status), 0);
+            EXPECT_TRUE(S_ISDIR(status.st_mode));
+            EXPECT_EQ(status.st_uid, 0U);
+            EXPECT_EQ(status.st_mode & 07777, 0755U);
+            continue;
+        }
+        EXPECT_EQ(config->accessLogger->logFilePath, defaults.accessLogPath);
+        ASSERT_EQ(log.size(), 1U) << ::testing::PrintToString(log);
+        EXPECT_EQ(log[0], "error\t[validation]: logFilePath " + configured.toPath() +
+                              " lies in a folder that cannot be trusted (" + logs.string() + " " +
+                              row.reason + "). Falling back to default");
+    }
+    fs::remove_all(shared);
 }
 
 } // namespace

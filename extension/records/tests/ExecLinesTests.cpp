@@ -72,7 +72,7 @@ TEST(ExecAuditd, WritesTheGoldenLinePair) {
     const auto ls = message(lsExec);
     EXPECT_EQ(formatExecAuditd(ls.message()),
               "type=EXECVE msg=audit(1714557601:42): argc=2 a0=\"ls\" a1=\"-l\"\n"
-              "type=SYSCALL msg=audit(1714557601:42): arch=c00000b7 syscall=59 success=yes "
+              "type=SYSCALL msg=audit(1714557601:42): arch=c00000b7 syscall=221 success=yes "
               "exit=0 a0=\"ls\" a1=\"-l\" items=1 ppid=4000 pid=4242 auid=503 uid=501 gid=20 "
               "euid=502 egid=21 tty=/dev/ttys001 ses=100001 comm=\"ls\" exe=\"/bin/ls\" "
               "key=\"vorla\"");
@@ -90,23 +90,25 @@ TEST(ExecAuditd, WithoutArgumentsAndOfOlderMessages) {
               "comm=\"\" exe=\"\" key=\"vorla\"");
 }
 
-// The two architectures of the table and the value after the last, in all three formats.
+// The two architectures of the table and the value after the last, in all three formats; the
+// audit tools name the system call by its number on the record's architecture.
 TEST(ExecLines, ArchitectureNamesHoldUpToTheLastValue) {
     const struct {
         const char* cpuType;
         const char* name;
         const char* auditd;
     } rows[] = {
-        {"16777223", "x86_64", "c000003e"},
-        {"16777228", "arm64", "c00000b7"},
-        {"16777229", "unknown", "unknown"},
+        {"16777223", "x86_64", "c000003e syscall=59"},
+        {"16777228", "arm64", "c00000b7 syscall=221"},
+        {"16777229", "unknown", "unknown syscall=59"},
+        {"16777227", "unknown", "unknown syscall=59"},
     };
     for (const auto& row : rows) {
         const auto exec = message(R"({"event_type": 9, "event": {"image_cputype": )" +
                                   std::string(row.cpuType) + "}}");
         EXPECT_EQ(nlohmann::json::parse(execRecord(exec.message(), context()))["log"]["arch"],
                   row.name);
-        EXPECT_EQ(formatExecCustom(exec.message(), "${arch}", context()), row.name);
+        EXPECT_EQ(CustomTemplate("${arch}").line(exec.message(), context()), row.name);
         EXPECT_NE(formatExecAuditd(exec.message()).find(std::string(" arch=") + row.auditd + " "),
                   std::string::npos)
             << row.cpuType;
@@ -139,6 +141,52 @@ std::string hexOf(std::string_view bytes) {
         hex += "0123456789abcdef"[byte & 0x0F];
     }
     return hex;
+}
+
+// The system-call record keeps a0 to a3 and no fewer than a0 and a1, each copy cut at 128 bytes
+// and the command name at 1,024, so that the audit tools still read it; the execve record keeps
+// every argument whole.
+TEST(ExecAuditd, BoundsTheSystemCallRecordButNotTheExecveRecord) {
+    const auto q = [](std::string_view text) { return '"' + std::string(text) + '"'; };
+    const std::string x(16384, 'x'), x128(128, 'x'), x129(129, 'x'), p(1025, 'p');
+    const std::string spaces(1025, ' ');
+    std::string spacesHex;
+    for (const char c : spaces) {
+        spacesHex += hexOf(std::string(1, c));
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        std::string copies;
+        std::string comm;
+        std::string execve;
+    } rows[] = {
+        {{"a"}, R"(a0="a" a1="")", q("a"), R"(argc=1 a0="a")"},
+        {{"a", "b", "c"}, R"(a0="a" a1="b" a2="c")", q("a"), R"(a2="c")"},
+        {{"a", "b", "c", "d", "e"}, R"(a0="a" a1="b" a2="c" a3="d")", q("a"), R"(a3="d" a4="e")"},
+        {{"a", x128}, "a0=\"a\" a1=" + q(x128), q("a"), q(x128)},
+        {{"a", x129}, "a0=\"a\" a1=" + q(x128), q("a"), q(x129)},
+        {{"a", x}, "a0=\"a\" a1=" + q(x128), q("a"), "a1=" + q(x)},
+        {{p.substr(0, 1024), "b"},
+         "a0=" + q(p.substr(0, 128)) + " a1=\"b\"",
+         q(p.substr(0, 1024)),
+         "a0=" + q(p.substr(0, 1024)) + " a1=\"b\""},
+        {{p}, "a0=" + q(p.substr(0, 128)) + " a1=\"\"", q(p.substr(0, 1024)), "a0=" + q(p)},
+        {{spaces},
+         "a0=" + q(std::string(128, '?')) + " a1=\"\"",
+         spacesHex.substr(0, 2048),
+         "a0=" + spacesHex},
+    };
+    for (const auto& row : rows) {
+        nlohmann::json args = row.arguments;
+        const auto exec = message(R"({"event_type": 9, "event": {"args": )" + args.dump() + "}}");
+        const std::string line = formatExecAuditd(exec.message());
+        const size_t syscall = line.find("\ntype=SYSCALL ");
+        EXPECT_EQ(line.substr(syscall - row.execve.size(), row.execve.size()), row.execve);
+        EXPECT_NE(line.find(" exit=0 " + row.copies + " items=1 ", syscall), std::string::npos)
+            << line.substr(syscall);
+        const size_t comm = line.find(" comm=", syscall) + 6;
+        EXPECT_EQ(line.substr(comm, line.find(' ', comm) - comm), row.comm) << row.copies;
+    }
 }
 
 // Each row one byte on either side of an edge of the quotable class, as an argument, as the
@@ -189,13 +237,12 @@ TEST(ExecAuditd, QuotesExactlyThePrintableBytesOtherThanSpaceAndQuote) {
 
 TEST(ExecCustom, FillsTheDefaultTemplate) {
     const auto ls = message(lsExec);
-    EXPECT_EQ(formatExecCustom(ls.message(), "${timestamp} ${username} ${group} ${command} ${args}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${timestamp} ${username} ${group} ${command} ${args}")
+                  .line(ls.message(), context()),
               "2024-05-01T10:00:01.123Z alice staff /bin/ls [\"ls\", \"-l\"]");
-    EXPECT_EQ(formatExecCustom(ls.message(),
-                               "${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
-                               "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${uid}/${guid}/${auid}/${euid}/${egid}/${pid}/${ppid} ${tty} "
+                             "${cwd} ${arch} ${env} ${unknown} ${exec_path} ${script}")
+                  .line(ls.message(), context()),
               "501/20/503/502/21/4242/4000 /dev/ttys001 /Users/alice arm64 [\"PATH=/usr/bin\"] "
               "${unknown} ${exec_path} ${script}");
 }
@@ -205,8 +252,8 @@ TEST(ExecCustom, TakesOlderMessagesFromTheirOwnFields) {
         "time": {"sec": 1, "nsec": 0},
         "event": {"target": {"original_ppid": 77, "parent_audit_token": {"pid": 1200},
                              "tty": "", "start_time": {"sec": 1714557601, "usec": 500000}}}})");
-    EXPECT_EQ(formatExecCustom(old.message(), "${ppid} ${tty} ${timestamp} ${command} ${args}",
-                               context()),
+    EXPECT_EQ(CustomTemplate("${ppid} ${tty} ${timestamp} ${command} ${args}")
+                  .line(old.message(), context()),
               "77 unknown 2024-05-01T10:00:01.500Z ${command} []");
 }
 
@@ -227,7 +274,7 @@ TEST(ExecLines, VersionRulesApplyFromTheirThresholdVersion) {
     for (const auto& row : rows) {
         const auto ls =
             message(R"({"version": )" + std::string(row.version) + "," + lsExec.substr(1));
-        EXPECT_EQ(formatExecCustom(ls.message(), "${ppid} ${tty} ${timestamp}", context()),
+        EXPECT_EQ(CustomTemplate("${ppid} ${tty} ${timestamp}").line(ls.message(), context()),
                   row.custom);
         const std::string auditd = formatExecAuditd(ls.message());
         EXPECT_TRUE(
@@ -237,27 +284,50 @@ TEST(ExecLines, VersionRulesApplyFromTheirThresholdVersion) {
     }
 }
 
+// A terminal whose path holds no byte before its end or its first zero byte is no terminal.
+TEST(ExecLines, AnEmptyTerminalPathIsNone) {
+    const struct {
+        const char* tty;
+        const char* custom;
+        const char* auditd;
+    } rows[] = {
+        {R"("")", "unknown", " tty= "},
+        {R"({"path": {"hex": "00"}})", "unknown", " tty= "},
+        {R"({"path": {"data": "\u0000/dev/ttys001"}})", "unknown", " tty= "},
+        {R"({"path": {"hex": "2f00"}})", "/", " tty=/ "},
+    };
+    for (const auto& row : rows) {
+        const auto exec =
+            message(R"({"event_type": 9, "version": 4, "event": {"target": {"tty": )" +
+                    std::string(row.tty) + "}}}");
+        EXPECT_EQ(CustomTemplate("${tty}").line(exec.message(), context()), row.custom) << row.tty;
+        EXPECT_NE(formatExecAuditd(exec.message()).find(row.auditd), std::string::npos) << row.tty;
+    }
+}
+
 TEST(ExecCustom, NoValueCanEndTheLineOrBeSubstitutedAgain) {
     const auto hostile = message(R"({"event_type": 9, "event": {"target": {
         "executable": "/tmp/${uid}\r\nforged\u001b"},
         "args": ["say \"hi\"\\", "tab\there", "bell\u0007"]}})");
-    EXPECT_EQ(formatExecCustom(hostile.message(), "${command} ${args} ${uid}", context()),
+    EXPECT_EQ(CustomTemplate("${command} ${args} ${uid}").line(hostile.message(), context()),
               "/tmp/${uid}\\r\\nforged\\x1B [\"say \\\"hi\\\"\\\\\", \"tab\\there\", "
               "\"bell\\x07\"] 0");
 }
 
-TEST(SubstituteVariables, ReplacesKnownBlocksInOnePass) {
-    const std::map<std::string, std::string, std::less<>> values = {
-        {"a", "${b}"}, {"b", "B"}, {"", "empty"}};
+// A template is read once and filled in one pass; a key without a value keeps its block.
+TEST(LineTemplate, FillsKnownBlocksInOnePass) {
+    const std::string_view keys[] = {"a", "b", "", "none"};
+    const std::optional<std::string> values[] = {"${b}", "B", "empty", std::nullopt};
     const struct {
         const char* format;
         const char* expected;
     } rows[] = {
-        {"${a}-${b}", "${b}-B"},    {"${c} ${b", "${c} ${b"},   {"${x${b}}", "${xB}"},
-        {"${}${b}${b}", "emptyBB"}, {"no blocks", "no blocks"},
+        {"${a}-${b}", "${b}-B"},          {"${c} ${b", "${c} ${b"},   {"${x${b}}", "${xB}"},
+        {"${}${b}${b}", "emptyBB"},       {"no blocks", "no blocks"}, {"${none}${b}", "${none}B"},
+        {"${no${none}}", "${no${none}}"}, {"$${b}}", "$B}"},          {"", ""},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(substituteVariables(row.format, values), row.expected) << row.format;
+        EXPECT_EQ(LineTemplate(row.format, keys).fill(values), row.expected) << row.format;
     }
 }
 
@@ -321,7 +391,7 @@ TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
         const auto exec = message(R"({"event_type": 9, "event": {"target": {"executable":
             {"path": {"hex": ")" + std::string(row.hex) +
                                   R"("}}}, "args": [{"hex": ")" + row.hex + R"("}]}})");
-        EXPECT_EQ(formatExecCustom(exec.message(), "${command} ${args}", context()),
+        EXPECT_EQ(CustomTemplate("${command} ${args}").line(exec.message(), context()),
                   std::string(row.escaped) + " [\"" + row.escaped + "\"]")
             << row.hex;
     }

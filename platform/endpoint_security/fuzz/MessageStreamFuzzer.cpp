@@ -54,11 +54,10 @@ void handle(const es_message_t& message) {
     if (message.event_type == ES_EVENT_TYPE_NOTIFY_EXEC) {
         checkJSONLine(records::execRecord(message, context));
         require(lineBreaks(records::formatExecAuditd(message)) == 1);
-        require(lineBreaks(records::formatExecCustom(
-                    message,
-                    "${timestamp} ${username} ${group} ${command} ${args} ${env} ${tty} "
-                    "${cwd} ${script} ${exec_path} ${arch} ${ppid}",
-                    context)) == 0);
+        static const records::CustomTemplate everyKey(
+            "${timestamp} ${username} ${group} ${command} ${args} ${env} ${tty} "
+            "${cwd} ${script} ${exec_path} ${arch} ${ppid}");
+        require(lineBreaks(everyKey.line(message, context)) == 0);
         return;
     }
     try {

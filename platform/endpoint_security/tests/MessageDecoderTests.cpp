@@ -269,6 +269,36 @@ TEST(MessageDecoder, HostileLinesReadExactlyAsStrictJSON) {
     }
 }
 
+// A name is the same only when every byte is: each row changes one byte of a long name, at the
+// edges of the part between its first and last eight bytes.
+TEST(MessageDecoder, LongMemberNamesAreComparedWhole) {
+    const struct {
+        const char* platform;
+        const char* parent;
+        const char* responsible;
+        const char* outcome;
+    } cases[] = {
+        {"is_platform_binary", "parent_audit_token", "responsible_audit_token", "1 4 5"},
+        {"is_platfXrm_binary", "parent_aXdit_token", "responsiXle_audit_token", "0 0 0"},
+        {"is_platfoXm_binary", "parent_auXit_token", "responsible_auXit_token", "0 0 0"},
+        {"is_platform_binary", "parent_audit_token", "responsibleXaudit_token", "1 4 0"},
+    };
+    for (const auto& testCase : cases) {
+        const std::string line = R"({"event_type": 17, "process": {")" +
+                                 std::string(testCase.platform) + R"(": true, ")" +
+                                 testCase.parent + R"(": {"pid": 4}, ")" + testCase.responsible +
+                                 R"(": {"pid": 5}}})";
+        const auto decoded = MessageDecoder().decode(line);
+        ASSERT_TRUE(decoded.message) << decoded.error;
+        const es_process_t& process = *decoded.message->message().process;
+        EXPECT_EQ(std::to_string(process.is_platform_binary) + " " +
+                      std::to_string(audit_token_to_pid(process.parent_audit_token)) + " " +
+                      std::to_string(audit_token_to_pid(process.responsible_audit_token)),
+                  testCase.outcome)
+            << line;
+    }
+}
+
 // Where simdjson and the general parser part, a line reads as the general parser has it, and
 // the same where it lies in a stream's buffer as on its own.
 TEST(MessageDecoder, LinesTheLibraryRefusesReadAsTheGeneralParserHasThem) {
@@ -284,6 +314,12 @@ TEST(MessageDecoder, LinesTheLibraryRefusesReadAsTheGeneralParserHasThem) {
     } cases[] = {
         {R"({"version": [1], "version": 4})", "4 0? -"},
         {R"({"x": [18446744073709551616, -9223372036854775809], "version": 3})", "3 0? -"},
+        {R"({"x": 18446744073709551616, "global_seq_num": 9223372036854775808})",
+         "7 9223372036854775808 -"},
+        {R"({"x": -18446744073709551616, "global_seq_num": 18446744073709551615})",
+         "7 18446744073709551615 -"},
+        {R"({"global_seq_num": 9223372036854775807, "x": 18446744073709551616})",
+         "7 9223372036854775807 -"},
         {R"({"x": 1)" + std::string(300, '0') + R"(, "version": 3})", "3 0? -"},
         {R"({"global_seq_num": 99999999999999999999})",
          "error: \"global_seq_num\" is not a number in range"},
