@@ -6,6 +6,7 @@ be lost without a count in the system log."""
 import gzip
 import os
 import random
+import shutil
 import signal
 import stat
 import subprocess
@@ -26,31 +27,46 @@ class HostileFilesTest(events.ExtensionTestCase):
     def errors(self):
         return [entry[3] for entry in self.oslog_lines() if entry[0] == "error"]
 
-    def test_a_link_or_fifo_at_a_log_path_makes_way_for_a_new_log(self):
+    def test_roots_own_link_fifo_or_device_at_a_log_path_is_never_touched(self):
         victim = self.path("victim")
         with open(victim, "w", encoding="utf-8") as handle:
             handle.write("precious")
-        for kind in ("link", "fifo", "device link"):
+        kinds = ["link", "fifo", "device link"]
+        if os.geteuid() == 0:
+            kinds += ["device", "configured device"]
+        for kind in kinds:
             with self.subTest(kind):
-                os.makedirs(self.support(), exist_ok=True)
+                shutil.rmtree(self.path("Library"), ignore_errors=True)
+                os.makedirs(self.support())
                 audit = self.support("audit.log")
-                if os.path.lexists(audit):
-                    os.remove(audit)
+                if kind == "configured device":
+                    # An administrator's usual way to discard a log, with a device of the
+                    # test's own instead of the machine's /dev/null.
+                    audit = self.path("null")
+                    if os.path.lexists(audit):
+                        os.remove(audit)
+                    self.write_config(audit_path=audit)
                 if kind == "link":
                     os.symlink(victim, audit)
                 elif kind == "fifo":
                     os.mkfifo(audit)
-                else:
+                elif kind == "device link":
                     os.symlink("/dev/null", audit)
+                else:
+                    os.mknod(audit, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+                before = os.lstat(audit)
                 if os.path.exists(self.oslog):
                     os.remove(self.oslog)
                 result = self.run_extension(exec_lines(3), timeout=30)
-                self.assertEqual(result.returncode, 0, result)
-                set_aside = [error for error in self.errors() if error.startswith("set aside ")]
-                self.assertEqual(len(set_aside), 1, self.errors())
+                self.assertEqual(result.returncode, 4, result)
+                reasons = [error for error in self.errors() if "which is left as it is" in error]
+                self.assertEqual(len(reasons), 1, self.errors())
+                after = os.lstat(audit)
+                self.assertEqual((after.st_ino, after.st_mode, after.st_rdev),
+                                 (before.st_ino, before.st_mode, before.st_rdev))
                 self.assertEqual(self.read(victim), "precious")
-                self.assertTrue(stat.S_ISREG(os.lstat(audit).st_mode))
-                self.assertEqual(len(self.log_lines("audit.log")), 3)
+                folder = os.path.dirname(audit)
+                self.assertFalse([name for name in os.listdir(folder) if "-untrusted-" in name])
 
     def test_a_config_that_is_no_regular_file_is_set_aside_without_hanging(self):
         for kind in ("fifo", "zero"):
