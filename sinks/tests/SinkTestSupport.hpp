@@ -34,6 +34,8 @@ public:
 
     Hook failMove, failRemove, failCreate, failOpen, failAttributes, failList;
     Hook failWrite, failSync, failClose, failFolderSync, failTruncate, failExchange;
+    // Seen before a finished new file takes its name.
+    Hook failName;
     // "sync" and "close", one entry per call (compression adds its own from its thread).
     mutable std::vector<std::string> handleCalls;
 
@@ -70,6 +72,11 @@ public:
     void truncate(foundation::FileHandle& handle, std::uint64_t length) const override {
         check(failTruncate, handle.path(), EIO);
         FileManager::truncate(handle, length);
+    }
+    void giveName(const Folder& folder, foundation::NewFile& file, std::string_view name,
+                  bool replaceExisting) const override {
+        check(failName, folder.pathOf(name), EACCES);
+        FileManager::giveName(folder, file, name, replaceExisting);
     }
     void exchange(const Folder& folder, std::string_view first,
                   std::string_view second) const override {
