@@ -27,6 +27,9 @@ class HostileFilesTest(events.ExtensionTestCase):
     def errors(self):
         return [entry[3] for entry in self.oslog_lines() if entry[0] == "error"]
 
+    def gzipped_count(self):
+        return sum(1 for entry in self.oslog_lines() if entry[3].startswith("gzipped "))
+
     def test_roots_own_link_fifo_or_device_at_a_log_path_is_never_touched(self):
         victim = self.path("victim")
         with open(victim, "w", encoding="utf-8") as handle:
@@ -163,15 +166,21 @@ class HostileFilesTest(events.ExtensionTestCase):
         source = self.write_stream(exec_lines(20000, "w" * 300))
         generator = random.Random(7)
         for _ in range(6):
+            # Killed while it writes and compresses: just after the k-th archive of this run was
+            # gzipped, with lines, rotations and the next compression going on.
+            wanted = self.gzipped_count() + generator.randint(1, 4)
             process = subprocess.Popen([harness.program(events.EXTENSION)],
                                        env=self.env(VORLA_ES_SOURCE=source),
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            time.sleep(generator.uniform(0.3, 1.5))
+            deadline = time.monotonic() + 120
+            while self.gzipped_count() < wanted and process.poll() is None:
+                self.assertLess(time.monotonic(), deadline, "no archive was compressed")
+                time.sleep(0.01)
             process.send_signal(signal.SIGKILL)
             process.wait(timeout=30)
+        # The start compresses what the crashes left; the extension ends only once it has.
         result = self.run_extension((), timeout=60)
         self.assertEqual(result.returncode, 0, result)
-        time.sleep(1)  # the start compresses what the crashes left in the background
         names = os.listdir(self.support())
         self.assertFalse([name for name in names if ".tmp-" in name], names)
         gzip_files = [name for name in names if name.endswith(".gzip")]
