@@ -77,14 +77,12 @@ void FileRotationLogger::finishInterruptedWork() const {
                            error.what());
         return;
     }
-    if (!compressArchived_) {
-        return;
-    }
+    // The records are listed and checked here, once; rotations keep them up to date.
     std::vector<std::string> waiting;
     {
         const std::lock_guard lock(recordsMutex_);
         for (const ArchiveEntry& entry : knownRecords(folder)) {
-            if (!entry.compressed) {
+            if (compressArchived_ && !entry.compressed) {
                 waiting.push_back(entry.name);
             }
         }

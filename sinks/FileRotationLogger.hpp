@@ -45,8 +45,9 @@ public:
     void log(LogLevel level, std::string_view string) const override;
 
     // Finishes what an earlier run was interrupted in: removes the temporary files it left in
-    // the folder and, with compression on, compresses the archives still waiting for it (in
-    // the background). Reports what it did. Call it once, after creation.
+    // the folder (keeping an old log found under one as an archive), lists the log's records
+    // once for all later rotations and, with compression on, compresses the archives still
+    // waiting for it (in the background). Reports what it did. Call it once, after creation.
     void finishInterruptedWork() const;
 
 private:

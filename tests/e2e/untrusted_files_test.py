@@ -595,27 +595,6 @@ class UntrustedFilesTest(events.ExtensionTestCase):
         self.assertEqual(remaining, links)
         self.assertEqual(read_log(secret), SECRET)
 
-    def test_others_entries_in_the_log_folder_cost_the_rotation_nothing(self):
-        """Prints the cost of 300 lines at a 1 KiB limit beside 200,000 entries of another user
-        against an empty folder: a figure for the record, not a timed assertion."""
-        self.need_another_user()
-        shared = self.path("shared")
-        os.makedirs(shared)
-        os.chmod(shared, 0o1777)
-        self.configure(audit_path=os.path.join(shared, "audit.log"), max_size=1024, count=5)
-        empty = self.timed_rotations(shared)
-        # Named like archives, the worst case: each passes the listing's name filter.
-        self.shell('cd "$1"; /usr/bin/python3 -c "for n in range(100, 200100): '
-                   'open(f\'audit.log.{n}\', \'w\').close()"', shared, user=NOBODY)
-        crowded = self.timed_rotations(shared)
-        print(f"\n300 lines at 1 KiB: {crowded:.2f} s beside 200,000 entries of another user "
-              f"named like archives, {empty:.2f} s in an empty folder "
-              f"({crowded / empty:.1f} times)", file=sys.stderr)
-        self.assertEqual(logged_numbers(shared)[-1], 299)
-        theirs = [name for name in os.listdir(shared)
-                  if os.lstat(os.path.join(shared, name)).st_uid == NOBODY]
-        self.assertEqual(len(theirs), 200000, "none of theirs was moved or removed")
-
     def test_a_loop_taking_the_log_name_costs_no_line(self):
         """Another user tries to take the log's name without pause while the extension starts,
         rotates and sets aside: prints the lines lost and the system-log lines."""
