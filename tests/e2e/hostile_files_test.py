@@ -4,6 +4,7 @@ compresses. Nothing may be written through a planted object, nothing may hang, a
 be lost without a count in the system log."""
 
 import gzip
+import json
 import os
 import random
 import shutil
@@ -188,6 +189,27 @@ class HostileFilesTest(events.ExtensionTestCase):
         for name in gzip_files:
             with gzip.open(self.support(name)) as handle:
                 self.assertGreater(len(handle.read()), 0, name)
+
+    def test_a_torn_end_is_cut_before_the_next_line(self):
+        whole = json.dumps({"log": {"args": ["ls", "x", "-1"]}}).encode() + b"\r\n"
+        for name, tail in (("half a line", b'{"log":{"ar'), ("zero bytes", bytes(4096))):
+            with self.subTest(name):
+                shutil.rmtree(self.path("Library"), ignore_errors=True)
+                self.write_config()
+                with open(self.support("audit.log"), "wb") as handle:
+                    handle.write(whole + tail)
+                os.chmod(self.support("audit.log"), 0o640)
+                if os.path.exists(self.oslog):
+                    os.remove(self.oslog)
+                result = self.run_extension(exec_lines(3), timeout=30)
+                self.assertEqual(result.returncode, 0, result)
+                numbers = [json.loads(line)["log"]["args"][2]
+                           for line in self.log_lines("audit.log")]
+                self.assertEqual(numbers, ["-1", "0", "1", "2"])
+                cuts = [entry[3] for entry in self.oslog_lines() if entry[3].startswith("cut ")]
+                self.assertEqual(cuts, [f"cut {len(tail)} bytes from the end of "
+                                        f"file://{self.support('audit.log').replace(' ', '%20')}"
+                                        ", which held no whole line"])
 
 
 if __name__ == "__main__":
