@@ -1,6 +1,5 @@
 #include "platform/system_extensions/ExtensionProcess.hpp"
 
-#include "platform/foundation/FileManager.hpp"
 #include "platform/foundation/FoundationError.hpp"
 
 #include <cerrno>
@@ -149,16 +148,6 @@ std::string howItEnded(const siginfo_t& info) {
 }
 
 } // namespace
-
-std::string processFile(pid_t pid, const char* name) {
-    try {
-        return foundation::FileManager::defaultManager()->contentsOfFile(
-            "/proc/" + std::to_string(pid) + "/" + name);
-    } catch (const foundation::FoundationError&) {
-        // Gone before the open, or ended while its file was read: not half there.
-        return {};
-    }
-}
 
 std::optional<ProcessIdentity> runningProcess(pid_t pid) {
     if (pid <= 0) {

@@ -22,10 +22,6 @@ struct ProcessIdentity {
     friend bool operator==(const ProcessIdentity&, const ProcessIdentity&) = default;
 };
 
-// The process file of that name under /proc ("stat", "cmdline"), empty when the process
-// is gone, even when it ends while the file is read.
-std::string processFile(pid_t pid, const char* name);
-
 // The identity of the process that has this id now, or nothing when there is none; a zombie
 // has ended and has none.
 std::optional<ProcessIdentity> runningProcess(pid_t pid);

@@ -11,7 +11,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <sys/file.h>
@@ -137,7 +139,9 @@ protected:
                 continue;
             }
             const pid_t pid = static_cast<pid_t>(std::stol(name));
-            const std::string text = processFile(pid, "stat");
+            std::ifstream file("/proc/" + name + "/stat");
+            const std::string text((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
             const auto nameEnd = text.rfind(')');
             if (nameEnd == std::string::npos) {
                 continue;

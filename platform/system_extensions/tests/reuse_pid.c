@@ -6,8 +6,9 @@
 // vfork, as the child only execs or exits: it copies no memory, so the ids come round several
 // times faster.
 //
-// Exits 0 once the child runs, 2 when the time ran out, 77 at once when the ids come round too
-// slowly to reach PID in time (a large pid_max), with the reason on standard error.
+// Exits 0 once the child runs, 2 when the time ran out, 77 as soon as the fork rate of the
+// first seconds says the ids come round too slowly to reach PID in time (a large pid_max), with
+// the reason on standard error.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -75,7 +76,7 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         const long distance = ((long)target - (long)child + maximum) % maximum;
-        if (elapsed >= 1.0 && child > 0 &&
+        if (elapsed >= 5.0 && child > 0 &&
             (double)distance / ((double)forks / elapsed) > seconds - elapsed) {
             fprintf(stderr,
                     "pid_max is %ld: at %.0f forks a second pid %ld comes round only in %.0f s\n",
