@@ -38,7 +38,7 @@ class MenuBarAppTest(RootTestCase):
                     if app.poll() is None:
                         app.kill()
                         app.communicate(timeout=30)
-                self.assertEqual(app.returncode, 0)
+                self.assertEqual(app.returncode, 128 + signal.SIGTERM)
                 self.assertEqual(stdout, "")
                 self.assertEqual([line for line in stderr.splitlines() if line.startswith("vorla:")],
                                  ["vorla: the menu-bar icon cannot be shown: the desktop offers no system tray; "
@@ -259,7 +259,7 @@ class Desktop:
                      "the desktop tools of scripts/setup are missing")
 class DesktopTest(RootTestCase):
     def desktop(self, **options):
-        """A desktop that ends with the test, where the app must have ended with status 0."""
+        """A desktop that ends with the test, where the app must have ended by its SIGTERM (143)."""
         desktop = Desktop(self, **options)
         self.addCleanup(self.stop, desktop)
         return desktop
@@ -267,7 +267,7 @@ class DesktopTest(RootTestCase):
     def stop(self, desktop):
         status, errors = desktop.stop()
         if status is not None:
-            self.assertEqual(status, 0, errors[-4000:])
+            self.assertEqual(status, 128 + signal.SIGTERM, errors[-4000:])
 
     def test_the_status_item_opens_and_closes_the_popover(self):
         for window_manager in (False, True):
