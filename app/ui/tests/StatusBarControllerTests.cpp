@@ -6,7 +6,9 @@
 #include "app/ui/StatusBarController.hpp"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -178,6 +180,27 @@ TEST(Popover, PositionFollowsTheStatusItemAndStaysOnScreen) {
     };
     for (const Case& row : cases) {
         EXPECT_EQ(popoverPosition(row.anchor, size, screen), row.expected) << row.anchor.x();
+    }
+}
+
+// The offscreen desktop blends, so the popover has a shadow; its visible frame still goes where a
+// popover without one would go, and only the shadow may leave the screen.
+TEST(Popover, TheFrameNotTheShadowSitsAtTheStatusItem) {
+    Popover popover;
+    popover.setContentView(new QWidget);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize frame = Popover::contentSize.grownBy(QMargins(1, 1, 1, 1));
+    const QRect anchors[] = {QRect(300, 0, 22, 22), QRect(screen.right() - 20, 0, 20, 22),
+                             QRect(0, screen.bottom() - 21, 20, 22)};
+    for (const QRect& anchor : anchors) {
+        popover.showRelativeTo(anchor);
+        ASSERT_EQ(popover.shadowMargin(), Popover::shadowWidth);
+        const int shadow = popover.shadowMargin();
+        const QRect shown =
+            popover.geometry().marginsRemoved(QMargins(shadow, shadow, shadow, shadow));
+        EXPECT_EQ(shown, QRect(popoverPosition(anchor, frame, screen), frame)) << anchor.x();
+        EXPECT_TRUE(screen.contains(shown)) << anchor.x();
+        popover.performClose();
     }
 }
 
