@@ -57,6 +57,24 @@ TEST(StatusBarController, StatusItemClicksOpenAndCloseThePopoverWithTheMonitor) 
     }
 }
 
+// The second of two quick clicks on the icon arrives as a double click; it toggles all the same.
+TEST(StatusBarController, EveryClickOnTheStatusItemTogglesAndOtherButtonsDoNot) {
+    using Reason = QSystemTrayIcon::ActivationReason;
+    const std::pair<Reason, bool> rows[] = {
+        {QSystemTrayIcon::Trigger, true},
+        {QSystemTrayIcon::DoubleClick, true},
+        {QSystemTrayIcon::Context, false},
+        {QSystemTrayIcon::MiddleClick, false},
+    };
+    for (const auto& [reason, toggles] : rows) {
+        Controller app(true);
+        for (const bool shown : {true, false}) {
+            emit app.controller.statusItem()->activated(reason);
+            EXPECT_EQ(app.popover.isShown(), toggles && shown) << reason;
+        }
+    }
+}
+
 TEST(StatusBarController, LeftOrRightClickElsewhereClosesThePopover) {
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
         Controller app(true);
