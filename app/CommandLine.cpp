@@ -36,6 +36,13 @@ void runCommandLine(int argc, char* argv[]) {
     if (const auto state = stateFromRawValue(command)) {
         ExtensionLoader& loader = sharedExtensionLoader();
         loader.state = *state;
+        // Ctrl-C or SIGTERM ends the request before its outcome: a failure, with the status a
+        // shell gives a command that the signal ended (130, 143), so `vorla load && ...` stops.
+        dispatch::onStop([&loader] {
+            const int signal = dispatch::stopSignal();
+            std::cerr << loader.interruptionMessage(signal) << std::endl;
+            exitAfterFlushing(signal != 0 ? 128 + signal : EXIT_FAILURE);
+        });
         loader.requestProperties();
         dispatch::dispatchMain();
     }

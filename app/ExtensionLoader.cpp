@@ -1,40 +1,55 @@
 #include "app/ExtensionLoader.hpp"
 #include "app/ExtensionRules.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 
 namespace vorla::app {
 
 using system_extensions::Request;
 using system_extensions::RequestResult;
 
-std::optional<State> stateFromRawValue(std::string_view word) {
-    if (word == "init") {
-        return State::initial;
-    }
-    if (word == "load") {
-        return State::on;
-    }
-    if (word == "unload") {
-        return State::off;
-    }
-    return std::nullopt;
+namespace {
+
+struct StateNames {
+    State state;
+    std::string_view rawValue;
+    std::string_view caseName;
+};
+
+constexpr StateNames stateNames[] = {
+    {State::initial, "init", "initial"},
+    {State::on, "load", "on"},
+    {State::off, "unload", "off"},
+};
+
+const StateNames& namesOf(State state) {
+    return *std::find_if(std::begin(stateNames), std::end(stateNames),
+                         [state](const StateNames& names) { return names.state == state; });
 }
 
+} // namespace
+
 std::string_view caseName(State state) {
-    switch (state) {
-    case State::initial:
-        return "initial";
-    case State::on:
-        return "on";
-    case State::off:
-        return "off";
+    return namesOf(state).caseName;
+}
+
+std::string_view rawValue(State state) {
+    return namesOf(state).rawValue;
+}
+
+std::optional<State> stateFromRawValue(std::string_view word) {
+    for (const StateNames& names : stateNames) {
+        if (names.rawValue == word) {
+            return names.state;
+        }
     }
-    return "";
+    return std::nullopt;
 }
 
 ExtensionLoader::ExtensionLoader(system_extensions::Manager& service, std::ostream& output,
@@ -68,6 +83,7 @@ ExtensionLoader::actionForReplacingExtension(const Request&, const system_extens
 }
 
 void ExtensionLoader::requestNeedsUserApproval(const Request&) {
+    awaitingApproval_ = true;
     print("Allow loading vorla in System Settings > Privacy & Security");
 }
 
@@ -119,6 +135,17 @@ void ExtensionLoader::foundProperties(
     case State::initial:
         return;
     }
+}
+
+std::string ExtensionLoader::interruptionMessage(int signal) const {
+    const std::string interrupted =
+        "vorla: " + std::string(rawValue(state)) + " was interrupted (" + ::strsignal(signal) + ")";
+    if (awaitingApproval_) {
+        return interrupted +
+               " while it waited for user approval; the request stays pending, and every "
+               "\"vorla load\" says so, until \"vorla unload\" withdraws it";
+    }
+    return interrupted;
 }
 
 void exitAfterFlushing(int status) {

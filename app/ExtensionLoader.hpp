@@ -18,6 +18,8 @@ enum class State { initial, on, off };
 std::optional<State> stateFromRawValue(std::string_view word);
 // The case's own name ("initial", "on", "off"), which one failure message shows.
 std::string_view caseName(State state);
+// The command word of the case.
+std::string_view rawValue(State state);
 
 // The command line's link to the system-extension service: it asks for the extension's
 // properties, makes at most one follow-up request, prints one line per outcome and ends the
@@ -46,6 +48,10 @@ public:
     void foundProperties(const system_extensions::Request& request,
                          const std::vector<system_extensions::Properties>& properties) override;
 
+    // The line that says the command was ended by the signal before its outcome, and what it
+    // left behind: an approval still pending, and how to withdraw it.
+    std::string interruptionMessage(int signal) const;
+
 private:
     // False when the line could not be written.
     bool write(std::string_view line) const;
@@ -55,6 +61,7 @@ private:
 
     std::ostream& output_;
     Exit exit_;
+    bool awaitingApproval_ = false;
 };
 
 // Ends the process with the status after flushing standard output.

@@ -1,6 +1,7 @@
 #include "sinks/ArchiveListing.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/Trust.hpp"
 #include "sinks/RecordTrust.hpp"
 
 #include <algorithm>
@@ -100,7 +101,9 @@ ascArchivedFileURLs(const foundation::FileManager& fileManager, const SinkReport
              fileManager.contentsOfDirectory(folder, candidates)) {
             try {
                 const auto attributes = fileManager.attributesOfItem(folder, entry.name);
-                if (untrustedRecordReason(attributes, folder.pathOf(entry.name), permissionBits)) {
+                // Another user's entry is passed over before any reason is put into words.
+                if (!foundation::isTrustedOwner(attributes.owner) ||
+                    untrustedRecordReason(attributes, folder.pathOf(entry.name), permissionBits)) {
                     continue;
                 }
                 const bool compressed = isCompressedArchiveOf(logName, entry.name);

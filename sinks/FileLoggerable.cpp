@@ -3,6 +3,7 @@
 #include "platform/foundation/FoundationError.hpp"
 #include "platform/foundation/FreeName.hpp"
 #include "platform/foundation/Trust.hpp"
+#include "sinks/LineEnd.hpp"
 #include "sinks/RecordTrust.hpp"
 
 #include <atomic>
@@ -97,7 +98,8 @@ FileLoggerable::FileLoggerable(std::string label, LogLevel logLevel,
       fileManager_(fileManager ? std::move(fileManager)
                                : foundation::FileManager::defaultManager()),
       reporter_(reporter ? std::move(reporter) : SinkReporter::standardOutput()),
-      pendingLines_(std::make_shared<PendingLines>()) {
+      pendingLines_(std::make_shared<PendingLines>()),
+      appendFailures_(std::make_shared<RepeatedFailure>(fileURL_.description(), reporter_)) {
     if (fileURL_.hasDirectoryPath()) {
         throw FileError::isNotFile(fileURL_);
     }
@@ -148,13 +150,16 @@ foundation::FileHandle FileLoggerable::openTrustedLog(const foundation::Folder& 
 
 void FileLoggerable::provideLogFile(const foundation::Folder& folder) const {
     // Another user may put something at the name again and again (in a sticky folder such as
-    // /tmp): a few rounds, then the log counts as not openable.
+    // /tmp); once a file of ours holds the name nobody else can take it, so a few rounds do.
     constexpr int attempts = 4;
     bool created = false;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         std::string reason;
         try {
             std::optional<foundation::FileHandle> handle = openTrustedLog(folder);
+            if (!created) {
+                cutTornEnd(folder, *handle);
+            }
             // A file created just now is on storage already: its creation synchronised it.
             if (const auto failure =
                     syncAndClose(handle, created ? FlushMode::manual : FlushMode::always)) {
@@ -168,51 +173,101 @@ void FileLoggerable::provideLogFile(const foundation::Folder& folder) const {
             reason = error.what();
         } catch (const foundation::FoundationError& error) {
             if (error.code() == ENOENT) {
-                try {
-                    // Never replace: a file that appeared meanwhile is looked at next round.
-                    fileManager_->createFile(folder, fileName_, "", permissionBits(), false);
-                    created = true;
-                } catch (const foundation::FoundationError& creation) {
-                    if (creation.code() != EEXIST) {
-                        throw FileError::creatingFileFailed(fileURL_, creation.code());
-                    }
-                }
+                created = createLogFile(folder);
                 continue;
             }
-            // Something that is no regular file (a link, a FIFO, a device) makes way as well.
-            auto unsound = unsoundEntry(folder);
-            if (!unsound) {
+            const auto judgement = judgeLogEntry(folder);
+            if (!judgement) {
+                continue; // gone meanwhile: the next round makes the file
+            }
+            if (judgement->verdict == EntryVerdict::usable) {
                 throw FileError::openingForWritingFailed(fileURL_, error.code());
             }
-            reason = std::move(*unsound);
+            if (judgement->verdict == EntryVerdict::leaveAlone) {
+                reporter_->failure("cannot use " + fileURL_.description() + ": " +
+                                   judgement->reason);
+                if (judgement->kind == foundation::ObjectKind::folder) {
+                    throw FileError::isNotFile(fileURL_);
+                }
+                throw FileError::openingForWritingFailed(fileURL_, error.code());
+            }
+            reason = judgement->reason;
         }
-        setAside(folder, reason);
+        replaceUnsound(folder, reason, "-untrusted-");
+        created = true;
     }
     throw FileError::openingForWritingFailed(fileURL_, EEXIST);
 }
 
-std::optional<std::string> FileLoggerable::unsoundEntry(const foundation::Folder& folder) const {
+bool FileLoggerable::createLogFile(const foundation::Folder& folder) const {
     try {
-        return untrustedRecordReason(fileManager_->attributesOfItem(folder, fileName_),
-                                     folder.pathOf(fileName_), permissionBits());
+        // Never replace: a file that appeared meanwhile is looked at next round.
+        fileManager_->createFile(folder, fileName_, "", permissionBits(), false);
+        return true;
+    } catch (const foundation::FoundationError& creation) {
+        if (creation.code() != EEXIST) {
+            throw FileError::creatingFileFailed(fileURL_, creation.code());
+        }
+        return false;
+    }
+}
+
+std::optional<EntryJudgement>
+FileLoggerable::judgeLogEntry(const foundation::Folder& folder) const {
+    try {
+        return judgeEntry(fileManager_->attributesOfItem(folder, fileName_),
+                          folder.pathOf(fileName_), permissionBits());
     } catch (const foundation::FoundationError&) {
         return std::nullopt;
     }
 }
 
-void FileLoggerable::setAside(const foundation::Folder& folder, const std::string& reason) const {
+void FileLoggerable::replaceUnsound(const foundation::Folder& folder, const std::string& reason,
+                                    std::string_view tag) const {
+    foundation::NewFile fresh = [&] {
+        try {
+            return fileManager_->createTemporaryFile(folder, fileName_, permissionBits());
+        } catch (const foundation::FoundationError& error) {
+            throw FileError::creatingFileFailed(fileURL_, error.code());
+        }
+    }();
     try {
-        const std::string kept =
-            foundation::moveAside(*fileManager_, folder, fileName_, "-untrusted-");
-        reporter_->failure(
-            "set aside " + fileURL_.description() + " as " +
-            fileURL_.deletingLastPathComponent().appendingPathComponent(kept, false).description() +
-            ": " + reason);
+        const auto kept = foundation::replaceAside(*fileManager_, folder, fileName_, tag, fresh);
+        // Lines go into the new file only once its name lasts a power cut.
+        fileManager_->synchronize(folder);
+        if (kept) {
+            reporter_->failure("set aside " + fileURL_.description() + " as " +
+                               fileURL_.deletingLastPathComponent()
+                                   .appendingPathComponent(*kept, false)
+                                   .description() +
+                               ": " + reason);
+        }
     } catch (const foundation::FoundationError& error) {
         reporter_->failure("could not set aside " + fileURL_.description() + " (" + reason +
                            "), error: " + error.what());
         throw FileError::openingForWritingFailed(fileURL_, error.code());
     }
+}
+
+void FileLoggerable::cutTornEnd(const foundation::Folder& folder,
+                                foundation::FileHandle& log) const {
+    const std::uint64_t size = log.size();
+    if (size == 0) {
+        return;
+    }
+    foundation::FileHandle reader = fileManager_->openForReading(folder, fileName_);
+    if (!reader.attributes().isSameFile(log.attributes())) {
+        return; // replaced meanwhile: the next open looks at the file that stands there then
+    }
+    const std::uint64_t end = endOfLastLine(reader, size);
+    if (end == size) {
+        return;
+    }
+    // A crash or power cut kept part of an append that was never acknowledged (or its length
+    // in zero bytes): what follows the last whole line goes, so the next line stands alone.
+    fileManager_->truncate(log, end);
+    reporter_->notice("cut " + std::to_string(size - end) + " bytes from the end of " +
+                      fileURL_.description() + ", which held no whole line");
 }
 
 std::optional<foundation::FileHandle>
@@ -226,11 +281,15 @@ FileLoggerable::openForAppending(FileWritingErrorHandlingMode writeMode,
         if (writeMode != FileWritingErrorHandlingMode::force) {
             return std::nullopt;
         }
-        const bool replaceable = error.code() == ENOENT ||
-                                 dynamic_cast<const foundation::UntrustedError*>(&error) ||
-                                 unsoundEntry(*folder);
-        if (!replaceable) {
-            return std::nullopt;
+        if (error.code() != ENOENT && !dynamic_cast<const foundation::UntrustedError*>(&error)) {
+            // Only what may be set aside makes way; root's device or FIFO there stays as it is.
+            const auto judgement = judgeLogEntry(*folder);
+            if (judgement && judgement->verdict != EntryVerdict::setAside) {
+                if (!judgement->reason.empty()) {
+                    failure = judgement->reason;
+                }
+                return std::nullopt;
+            }
         }
     }
     // The log file was removed, moved away or replaced under the sink: start a new one.
@@ -260,35 +319,71 @@ FileLoggerable::appendLine(std::string_view line, FlushMode flushMode,
     std::string openFailure;
     std::optional<foundation::FileHandle> handle = openForAppending(writeMode, openFailure);
     if (!handle) {
-        reportAppendFailure(openFailure);
+        tellAppendFailure(openFailure);
         if (force) {
             keepForLater();
         }
         return std::nullopt;
     }
-    std::optional<std::string> failure;
-    try {
-        // A write that fails part-way is cut back, so a retry leaves no half line behind.
-        fileManager_->append(*handle, lines.bytes);
-    } catch (const foundation::FoundationError& error) {
-        failure = error.what();
+    const auto [size, failure] = writeAcknowledged(*handle, lines.bytes, flushMode);
+    if (!failure) {
+        appendFailures_->succeeded();
+        return size;
     }
-    const std::uint64_t size = handle->size();
-    // A line is written once its fsync has returned success. Linux reports a lost write-back
-    // once only, and a later fsync succeeds without the lost pages: the line is written again
-    // from this copy, at the risk of standing twice in the file.
-    if (auto unsynchronized = syncAndClose(handle, flushMode); !failure) {
-        failure = std::move(unsynchronized);
+    if (writeMode != FileWritingErrorHandlingMode::assert) {
+        tellAppendFailure(*failure);
     }
-    if (failure) {
-        if (writeMode != FileWritingErrorHandlingMode::assert) {
-            reportAppendFailure(*failure);
-        }
-        if (force) {
-            keepForLater();
-        }
+    if (force) {
+        keepForLater();
     }
     return size;
+}
+
+std::pair<std::uint64_t, std::optional<std::string>>
+FileLoggerable::writeAcknowledged(foundation::FileHandle& log, std::string_view bytes,
+                                  FlushMode flushMode) const {
+    // Nothing but this sink writes the log, and every failure below is cut back: the file as it
+    // opened is the file as far as storage acknowledged it.
+    const std::uint64_t acknowledged = log.size();
+    std::optional<std::string> failure;
+    bool cutFailed = false;
+    try {
+        // A write that fails part-way is cut back, so a retry leaves no half line behind.
+        fileManager_->append(log, bytes);
+        if (flushMode == FlushMode::always) {
+            fileManager_->synchronize(log);
+        }
+    } catch (const foundation::FoundationError& error) {
+        failure = error.what();
+        // After a failed fsync the file may hold the bytes, or pages of zeros in their place, or
+        // lose them later: cut back to what was acknowledged, so a line written again from the
+        // held copy stands once and no failed page stays behind.
+        try {
+            if (log.size() != acknowledged) {
+                fileManager_->truncate(log, acknowledged);
+            }
+        } catch (const foundation::FoundationError&) {
+            cutFailed = true;
+        }
+    }
+    const std::uint64_t size = log.size();
+    std::optional<foundation::FileHandle> closing(std::move(log));
+    // A close cannot take back what an fsync put on storage; without one it may tell of a loss.
+    if (auto closed = syncAndClose(closing, FlushMode::manual);
+        closed && !failure && flushMode != FlushMode::always) {
+        failure = std::move(closed);
+    }
+    if (cutFailed) {
+        // The file holds bytes that may never have reached storage and cannot be cut: it is
+        // kept as it is, under another name, and a new file takes the log's name.
+        try {
+            replaceUnsound(*folder(),
+                           fileURL_.description() + " could not be cut back after a failed write",
+                           "-unsound-");
+        } catch (const FileError&) {
+        }
+    }
+    return {size, failure};
 }
 
 std::size_t FileLoggerable::writeHeldLines() const {
@@ -304,9 +399,8 @@ std::size_t FileLoggerable::writeHeldLines() const {
         }
         std::optional<std::string> failure;
         try {
-            std::optional<foundation::FileHandle> handle = openTrustedLog(*folder());
-            fileManager_->append(*handle, lines.bytes);
-            failure = syncAndClose(handle, FlushMode::always);
+            foundation::FileHandle handle = openTrustedLog(*folder());
+            failure = writeAcknowledged(handle, lines.bytes, FlushMode::always).second;
         } catch (const foundation::FoundationError& error) {
             failure = error.what();
         }
@@ -344,9 +438,9 @@ FileLoggerable::syncAndClose(std::optional<foundation::FileHandle>& handle,
     return failure;
 }
 
-void FileLoggerable::reportAppendFailure(std::string_view description) const {
-    reporter_->failure("error in appending data in a file, error: " + std::string(description) +
-                       ", file: " + fileURL_.description());
+void FileLoggerable::tellAppendFailure(std::string_view description) const {
+    appendFailures_->failed("error in appending data in a file, error: " +
+                            std::string(description) + ", file: " + fileURL_.description());
 }
 
 DeleteResult FileLoggerable::removeNow(const foundation::URL& url) const {

@@ -7,6 +7,8 @@
 #include "sinks/FileWritingErrorHandlingMode.hpp"
 #include "sinks/FlushMode.hpp"
 #include "sinks/Loggerable.hpp"
+#include "sinks/RecordTrust.hpp"
+#include "sinks/RepeatedFailure.hpp"
 #include "sinks/SinkReporter.hpp"
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace vorla {
@@ -41,16 +44,20 @@ public:
     std::uint16_t permissionBits() const;
     // Opens the log's folder (made with every missing parent, each checked by the trust rule)
     // unless it is open already, then makes sure the log file is one the sink may write: a
-    // regular file with one name that only its owner, root, can change. Anything else at the
-    // log's name is moved aside (reported) and a new empty file with permissionBits is made;
-    // a sound existing file is left as it is.
+    // regular file with one name that only its owner, root, can change. Another user's entry,
+    // or root's file that fails that rule, is moved aside (reported) and a new empty file with
+    // permissionBits takes its place; root's device, FIFO, socket, folder or link there is
+    // never touched (reported, and thrown). A sound existing file keeps its lines: only what
+    // follows its last whole line, never acknowledged, is cut.
     void openFile() const;
     // The log's folder, as openFile last opened it; every file operation goes through it.
     std::shared_ptr<const foundation::Folder> folder() const;
-    // Appends the line and CR LF; never throws. A line counts as written only once its write,
-    // its synchronisation (in `always` mode) and its close succeeded. Failures report the append
-    // message (see FileWritingErrorHandlingMode for what happens to the line). Gives the file's
-    // size after the line, as the open file counts it, or nothing when the file did not open.
+    // Appends the line and CR LF; never throws. A line counts as written only once its write and
+    // its synchronisation succeeded (in `manual` mode, its write and close); a failed one is cut
+    // back out of the file. Failures report the append message, a repeated one once and then
+    // counted (RepeatedFailure; see FileWritingErrorHandlingMode for what happens to the line).
+    // Gives the file's size after the line, as the open file counts it, or nothing when the
+    // file did not open.
     std::optional<std::uint64_t> appendLine(std::string_view line, FlushMode flushMode,
                                             FileWritingErrorHandlingMode writeMode) const;
     // For a clean stop: writes the lines that force mode still holds back, waiting on the
@@ -97,13 +104,27 @@ private:
                                                            std::string& failure) const;
     // The open log file, or an UntrustedError when it is not one the sink may write.
     foundation::FileHandle openTrustedLog(const foundation::Folder& folder) const;
-    // Makes the log's name hold a sound file, moving aside what stands in the way.
+    // Makes the log's name hold a sound file: another user's entry, or root's file that fails
+    // the rule, makes way (set aside, reported); root's object that is no regular file is left
+    // as it is and the log counts as unusable (reported, FileError thrown).
     void provideLogFile(const foundation::Folder& folder) const;
-    // Why what stands at the log's name cannot be the log, when that is what an open failed on.
-    std::optional<std::string> unsoundEntry(const foundation::Folder& folder) const;
-    // Moves what stands at the log's name aside under a free name, and says so.
-    void setAside(const foundation::Folder& folder, const std::string& reason) const;
-    void reportAppendFailure(std::string_view description) const;
+    // Creates the empty log file; false when something took the name first.
+    bool createLogFile(const foundation::Folder& folder) const;
+    // What stands at the log's name and what may be done with it; nothing when nothing does.
+    std::optional<EntryJudgement> judgeLogEntry(const foundation::Folder& folder) const;
+    // Puts a new empty log file at the name and moves what stood there aside (`tag` in its new
+    // name), without the name standing free for a moment; reports it. Throws FileError.
+    void replaceUnsound(const foundation::Folder& folder, const std::string& reason,
+                        std::string_view tag) const;
+    // Cuts the open log back to the end of its last whole line, reporting what was cut.
+    void cutTornEnd(const foundation::Folder& folder, foundation::FileHandle& log) const;
+    // Appends the bytes, synchronises them in `always` mode and closes the handle; whatever
+    // failed is cut back to the size the file had when it opened. Gives the size after, and the
+    // failure.
+    std::pair<std::uint64_t, std::optional<std::string>>
+    writeAcknowledged(foundation::FileHandle& log, std::string_view bytes,
+                      FlushMode flushMode) const;
+    void tellAppendFailure(std::string_view description) const;
 
     foundation::URL fileURL_;
     std::string fileName_;
@@ -111,6 +132,7 @@ private:
     std::shared_ptr<const foundation::FileManager> fileManager_;
     std::shared_ptr<const SinkReporter> reporter_;
     std::shared_ptr<PendingLines> pendingLines_;
+    std::shared_ptr<RepeatedFailure> appendFailures_;
     // Replaced only when the folder was removed under the sink; read by the compression too.
     mutable std::mutex folderMutex_;
     mutable std::shared_ptr<const foundation::Folder> folder_;

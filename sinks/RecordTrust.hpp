@@ -16,4 +16,26 @@ std::optional<std::string> untrustedRecordReason(const foundation::FileAttribute
                                                  const std::string& path,
                                                  std::uint16_t permissionBits);
 
+// What the sink may do with the entry that stands at a name it needs (the log's own).
+enum class EntryVerdict {
+    // A record the sink may write.
+    usable,
+    // Another user's entry of any kind, or root's regular file that fails the rule: moved
+    // aside, never destroyed, so that the name serves the log again.
+    setAside,
+    // Root's (or this user's) object that is no regular file: a device, FIFO, socket, folder or
+    // link that an administrator put there on purpose. It is never moved, replaced or written.
+    leaveAlone,
+};
+
+struct EntryJudgement {
+    EntryVerdict verdict;
+    // Why the entry is not usable; empty when it is.
+    std::string reason;
+    foundation::ObjectKind kind;
+};
+
+EntryJudgement judgeEntry(const foundation::FileAttributes& attributes, const std::string& path,
+                          std::uint16_t permissionBits);
+
 } // namespace vorla

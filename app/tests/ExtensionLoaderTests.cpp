@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -112,5 +113,32 @@ TEST(ExtensionLoader, AnUnwritableOutputEndsWithStatusOne) {
         recorded.output.setstate(std::ios::badbit);
         answer(*recorded.loader, recorded.request());
         EXPECT_EQ(recorded.exitStatus, EXIT_FAILURE);
+    }
+}
+
+// An interrupted command says so, and an approval it leaves pending is named with its cure; a
+// finished answer before the signal leaves nothing pending.
+TEST(ExtensionLoader, AnInterruptionNamesTheCommandAndAPendingApproval) {
+    const std::string pending = " while it waited for user approval; the request stays pending, "
+                                "and every \"vorla load\" says so, until \"vorla unload\" "
+                                "withdraws it";
+    struct Row {
+        State command;
+        bool approvalAsked;
+        int signal;
+        std::string message;
+    };
+    const Row rows[] = {
+        {State::initial, false, SIGTERM, "vorla: init was interrupted (Terminated)"},
+        {State::off, false, SIGINT, "vorla: unload was interrupted (Interrupt)"},
+        {State::on, false, SIGINT, "vorla: load was interrupted (Interrupt)"},
+        {State::on, true, SIGINT, "vorla: load was interrupted (Interrupt)" + pending},
+    };
+    for (const Row& row : rows) {
+        RecordedLoader recorded(row.command);
+        if (row.approvalAsked) {
+            recorded.loader->requestNeedsUserApproval(recorded.request());
+        }
+        EXPECT_EQ(recorded.loader->interruptionMessage(row.signal), row.message);
     }
 }

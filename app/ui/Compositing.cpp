@@ -17,19 +17,13 @@ bool desktopBlendsTranslucency() {
         return false;
     }
     const std::string name = "_NET_WM_CM_S" + std::to_string(connection.screenNumber());
-    const XcbReply<xcb_intern_atom_reply_t> atom(
-        xcb_intern_atom_reply(connection.get(),
-                              xcb_intern_atom(connection.get(), 1,
-                                              static_cast<std::uint16_t>(name.size()),
-                                              name.c_str()),
-                              nullptr),
-        &std::free);
-    if (!atom || atom->atom == XCB_ATOM_NONE) {
+    const xcb_atom_t selection = internAtom(connection.get(), name, true);
+    if (selection == XCB_ATOM_NONE) {
         return false;
     }
     const XcbReply<xcb_get_selection_owner_reply_t> owner(
         xcb_get_selection_owner_reply(
-            connection.get(), xcb_get_selection_owner(connection.get(), atom->atom), nullptr),
+            connection.get(), xcb_get_selection_owner(connection.get(), selection), nullptr),
         &std::free);
     return owner && owner->owner != XCB_WINDOW_NONE;
 }

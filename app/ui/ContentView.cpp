@@ -9,7 +9,7 @@
 namespace vorla::app {
 
 ContentView::ContentView(ExtensionManager& manager, const BundleInfo& bundle, QWidget* parent)
-    : QWidget(parent), title_(new TitleView(this)), menu_(new MenuView(manager, bundle, this)),
+    : QWidget(parent), menu_(new MenuView(manager, bundle, this)), title_(new TitleView(this)),
       focusRing_(new FocusRing(this)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -21,8 +21,12 @@ public:
     FocusRing* focusRing() const { return focusRing_; }
 
 private:
-    TitleView* title_;
+    // The menu is built before the title row: the Tab round follows the order in which widgets
+    // are built, and again the order of the children when the view is taken into a window. So
+    // the round starts at the tabs, where an opened popover puts the focus, and the quit button
+    // is its last stop, after the links.
     MenuView* menu_;
+    TitleView* title_;
     FocusRing* focusRing_;
 };
 

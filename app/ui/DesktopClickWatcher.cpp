@@ -32,8 +32,14 @@ std::optional<Qt::MouseButton> pressedButton(std::uint32_t detail) {
     }
 }
 
-// The X server counts in device pixels; the toolkit keeps each screen's top left corner and
-// scales the rest by the screen's ratio.
+struct RawPressMask {
+    xcb_input_event_mask_t head;
+    std::uint32_t bits;
+};
+
+} // namespace
+
+// The toolkit keeps each screen's top left corner and scales the rest by the screen's ratio.
 QPoint deviceIndependent(const QPoint& devicePosition) {
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect geometry = screen->geometry();
@@ -45,13 +51,6 @@ QPoint deviceIndependent(const QPoint& devicePosition) {
     }
     return devicePosition;
 }
-
-struct RawPressMask {
-    xcb_input_event_mask_t head;
-    std::uint32_t bits;
-};
-
-} // namespace
 
 std::unique_ptr<DesktopClickWatcher> DesktopClickWatcher::start(OnPress onPress) {
     if (!runsOnX11()) {

@@ -41,4 +41,8 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// A position of the X server, which counts in device pixels, in the toolkit's device-independent
+// coordinates; a position on no screen stays as it is.
+QPoint deviceIndependent(const QPoint& devicePosition);
+
 } // namespace vorla::app

@@ -2,6 +2,7 @@
 
 #include "app/ui/Appearance.hpp"
 #include "app/ui/Compositing.hpp"
+#include "app/ui/PopupWindowHints.hpp"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -30,10 +31,13 @@ void fillFrame(QPainter& painter, const QRect& outer, const QColor& colour) {
 }
 } // namespace
 
-// A tool window, not a pop-up: a pop-up grabs the pointer, and the click that closes it would
-// never reach the application it was meant for.
+// A tool window, not the toolkit's pop-up: that one grabs the pointer, and the click that closes
+// it would never reach the application it was meant for. Like a menu, it is left out of the
+// window manager's care, so no window list, pager or task switcher shows it and no frame is put
+// around it; it asks for the keyboard focus itself.
 Popover::Popover()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::BypassWindowManagerHint) {
     // The shadow lies around the content on the desktop, so the window is see-through there.
     // Without a shadow every pixel is painted opaque, so the window may keep its see-through
     // surface, ready for a compositing manager that starts later.
@@ -62,7 +66,12 @@ void Popover::showRelativeTo(const QRect& anchor) {
         screen = QGuiApplication::primaryScreen();
     }
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size());
-    move(popoverPosition(anchor, size(), available));
+    // The visible frame goes where it goes without a shadow; the shadow lies around it, off the
+    // screen's edge if need be.
+    const int shadow = shadowMargin_;
+    const QSize frame = size().shrunkBy(QMargins(shadow, shadow, shadow, shadow));
+    move(popoverPosition(anchor, frame, available) - QPoint(shadow, shadow));
+    declarePopupMenu(*this);
     show();
 }
 

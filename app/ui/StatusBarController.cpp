@@ -12,7 +12,10 @@ StatusBarController::StatusBarController(std::unique_ptr<QSystemTrayIcon> status
     if (statusItem_) {
         QObject::connect(statusItem_.get(), &QSystemTrayIcon::activated, statusItem_.get(),
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason == QSystemTrayIcon::Trigger) {
+                             // Each click acts, however soon it follows the one before: the
+                             // second of two quick clicks comes as a double click.
+                             if (reason == QSystemTrayIcon::Trigger ||
+                                 reason == QSystemTrayIcon::DoubleClick) {
                                  togglePopover();
                              }
                          });

@@ -18,6 +18,16 @@ xcb_window_t XcbConnection::rootWindow() const {
     return screens.data->root;
 }
 
+xcb_atom_t internAtom(xcb_connection_t* connection, std::string_view name, bool onlyIfExists) {
+    const XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection,
+                              xcb_intern_atom(connection, onlyIfExists ? 1 : 0,
+                                              static_cast<std::uint16_t>(name.size()), name.data()),
+                              nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
 bool runsOnX11() {
     return QGuiApplication::platformName() == QStringLiteral("xcb");
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace vorla::app {
 
@@ -29,6 +30,10 @@ private:
 
 // A reply of the X server, which the caller frees.
 template <typename Reply> using XcbReply = std::unique_ptr<Reply, decltype(&std::free)>;
+
+// The atom of a name, or none when the server cannot give it (or, when it need only exist, does
+// not know it yet).
+xcb_atom_t internAtom(xcb_connection_t* connection, std::string_view name, bool onlyIfExists);
 
 // Whether the app shows its windows on an X11 desktop.
 bool runsOnX11();

@@ -3,6 +3,9 @@
 //                         the two alternating in rounds
 //   hub_enqueue_median_ns caller's cost of one SinkHub level call (median of many samples)
 //   gzip_ratio            gzipping a 5 MiB archive / `gzip -9` of the same file
+//   crowded_folder_ratio  300 lines at a 1 KiB limit, from the sink's start, in a folder of
+//                         200,000 entries named like archives that are none of the sink's / the
+//                         same in an empty folder
 #include "bench/common/DurableAppend.hpp"
 #include "sinks/ArchiveCompression.hpp"
 #include "sinks/FileRotationLogger.hpp"
@@ -16,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +149,70 @@ void gzipComparison() {
     std::filesystem::remove_all(folder);
 }
 
+struct RotatingRun {
+    double start;
+    double lines;
+};
+
+// 300 lines at a 1 KiB limit into a new sink of the folder: the seconds of its start (which
+// lists the folder) and of the lines.
+RotatingRun rotatingRun(const std::string& folder) {
+    const auto begin = Clock::now();
+    const auto logger = std::make_shared<FileRotationLogger>(
+        "bench", LogLevel::trace, nullptr, foundation::URL::fileURL(folder + "/audit.log"), "640",
+        RotationConfig{RotationConfig::SuffixExtension::numbering, 1024, 5},
+        std::weak_ptr<FileRotationLoggerDelegate>(), false);
+    logger->finishInterruptedWork();
+    const auto started = Clock::now();
+    for (int index = 0; index < 300; ++index) {
+        logger->log(LogLevel::info, line);
+    }
+    const auto end = Clock::now();
+    // The log and its five archives go; the next run starts as this one did.
+    std::filesystem::remove(folder + "/audit.log");
+    for (int number = 1; number <= 6; ++number) {
+        std::filesystem::remove(folder + "/audit.log." + std::to_string(number));
+    }
+    return {std::chrono::duration<double>(started - begin).count(),
+            std::chrono::duration<double>(end - started).count()};
+}
+
+// Entries that pass the archive names' filter but are no records: each has a second name, as
+// another user's file cannot be told from the listing alone either, so each costs its look.
+void crowdedFolderComparison() {
+    constexpr int entries = 200000;
+    constexpr int linksPerFile = 50000; // below the link limit of every common file system
+    const std::string empty = scratchFolder();
+    const std::string crowded = scratchFolder();
+    for (int index = 0; index < entries; ++index) {
+        const std::string source = crowded + "/source" + std::to_string(index / linksPerFile);
+        if (index % linksPerFile == 0) {
+            std::ofstream(source) << "theirs";
+        }
+        const std::string name = crowded + "/audit.log." + std::to_string(100 + index);
+        if (::link(source.c_str(), name.c_str()) != 0) {
+            std::perror(name.c_str());
+            return;
+        }
+    }
+    RotatingRun emptyBest{1e9, 1e9};
+    RotatingRun crowdedBest{1e9, 1e9};
+    for (int round = 0; round < 3; ++round) {
+        for (auto [folder, best] : {std::pair{&empty, &emptyBest}, {&crowded, &crowdedBest}}) {
+            const RotatingRun run = rotatingRun(*folder);
+            best->start = std::min(best->start, run.start);
+            best->lines = std::min(best->lines, run.lines);
+        }
+    }
+    std::printf("crowded_folder_ratio %.3f (300 lines at 1 KiB in %.2f s beside %d entries "
+                "named like archives, %.2f s in an empty folder; target <= 3.0; the start's one "
+                "listing %.2f s, %.3f s in the empty folder)\n",
+                crowdedBest.lines / emptyBest.lines, crowdedBest.lines, entries, emptyBest.lines,
+                crowdedBest.start, emptyBest.start);
+    std::filesystem::remove_all(empty);
+    std::filesystem::remove_all(crowded);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -155,6 +223,7 @@ int main(int argc, char** argv) {
     std::printf("hub_enqueue_median_ns %.0f (ratio to 1 us budget %.3f; target < 1.0)\n", median,
                 median / 1000.0);
     gzipComparison();
+    crowdedFolderComparison();
     dispatch::drain();
     return 0;
 }

@@ -78,6 +78,9 @@ void requestStop();
 // says whether one was. Without a descriptor (-1) the signals keep their default action.
 int watchStopRequests();
 bool takeStopRequest();
+// The signal (SIGTERM, SIGINT) that asked for the stop, or 0 when none did: a program that is
+// interrupted tells it in its exit status.
+int stopSignal();
 
 // The main loop: runs main-queue items until a stop is asked for, then lets every queue and
 // task finish the work already given to it and ends the process with status 0.

@@ -39,6 +39,7 @@ WakePipe& wakePipe() {
 
 std::atomic<int> signalWriteEnd{-1};
 std::atomic<bool> stopRequested{false};
+std::atomic<int> stopSignalNumber{0};
 
 void wake(int writeEnd) {
     const char byte = 0;
@@ -46,8 +47,9 @@ void wake(int writeEnd) {
     }
 }
 
-extern "C" void onStopSignal(int) {
+extern "C" void onStopSignal(int signal) {
     const int saved = errno;
+    stopSignalNumber = signal;
     stopRequested = true;
     wake(signalWriteEnd.load());
     errno = saved;
@@ -132,6 +134,10 @@ int watchStopRequests() {
         installStopSignals();
     }
     return readEnd;
+}
+
+int stopSignal() {
+    return stopSignalNumber;
 }
 
 bool takeStopRequest() {

@@ -4,9 +4,17 @@
 #include "platform/endpoint_security/Delivery.hpp"
 #include "platform/endpoint_security/Subscription.hpp"
 #include "platform/endpoint_security/Trace.hpp"
+#include "platform/environment/Environment.hpp"
 
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using vorla::endpoint_security::Delivery;
 using vorla::endpoint_security::ServiceSettings;
@@ -72,6 +80,48 @@ void startDelivery(es_client_t* client) {
     client->delivery->start();
 }
 
+// Writes one byte without dying of SIGPIPE when the reader is gone (the loader that started
+// us was interrupted): the signal is held back for this thread and, when it came, taken.
+void writeIgnoringAbsentReader(int descriptor) {
+    sigset_t pipeSignal;
+    sigset_t before;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    const char byte = 1;
+    ssize_t written = 0;
+    while ((written = ::write(descriptor, &byte, 1)) < 0 && errno == EINTR) {
+    }
+    if (written < 0 && errno == EPIPE) {
+        const timespec none{};
+        sigtimedwait(&pipeSignal, nullptr, &none);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+// Tells the service that started this process that its start-up is done: one byte on the
+// pipe it handed over in VORLA_SYSEXT_READY_FD, which is then closed. Once per process, as the
+// descriptor's number may name another file afterwards; and only when it is a pipe, so that a
+// variable inherited from elsewhere never writes into a terminal or a log.
+void signalReadiness() {
+    static std::atomic<bool> signalled{false};
+    if (signalled.exchange(true)) {
+        return;
+    }
+    const auto text = vorla::platform::environmentValue("VORLA_SYSEXT_READY_FD");
+    int descriptor = -1;
+    if (!text || std::from_chars(text->data(), text->data() + text->size(), descriptor).ptr !=
+                     text->data() + text->size()) {
+        return;
+    }
+    struct stat status {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0 || !S_ISFIFO(status.st_mode)) {
+        return;
+    }
+    writeIgnoringAbsentReader(descriptor);
+    ::close(descriptor);
+}
+
 } // namespace
 
 es_new_client_result_t es_new_client(es_client_t** client, es_handler_block_t handler) {
@@ -94,6 +144,7 @@ es_return_t es_subscribe(es_client_t* client, const es_event_type_t* events, uin
     }
     client->subscription->add(events, event_count);
     startDelivery(client);
+    signalReadiness();
     return ES_RETURN_SUCCESS;
 }
 

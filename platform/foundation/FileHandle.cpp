@@ -107,6 +107,18 @@ std::size_t FileHandle::read(char* buffer, std::size_t size) {
     }
 }
 
+std::size_t FileHandle::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        const ssize_t count = ::pread(descriptor_.get(), buffer, size, static_cast<off_t>(offset));
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            throwSystemError("could not read", path_);
+        }
+    }
+}
+
 void FileHandle::setModificationDate(Date date) {
     const auto sinceEpoch =
         std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch());

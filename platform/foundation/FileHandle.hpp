@@ -46,6 +46,8 @@ public:
     void append(std::string_view bytes);
     // Reads up to `size` bytes; 0 at the end of the file.
     std::size_t read(char* buffer, std::size_t size);
+    // Reads up to `size` bytes from `offset` on, wherever the handle stands.
+    std::size_t readAt(char* buffer, std::size_t size, std::uint64_t offset);
     // The file's size: its size when opened plus what this handle wrote since. The logs have
     // one writer, so this is the size a stat would give, without asking the system again.
     std::uint64_t size() const { return attributes_.size; }

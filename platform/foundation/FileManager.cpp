@@ -1,6 +1,7 @@
 #include "platform/foundation/FileManager.hpp"
 
 #include "platform/foundation/FoundationError.hpp"
+#include "platform/foundation/FreeName.hpp"
 #include "platform/foundation/Trust.hpp"
 
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <memory>
 #include <stdio.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,20 +24,6 @@ constexpr std::string_view temporaryMarker = ".tmp-";
 constexpr std::size_t randomLength = 6;
 // Names are random, so a taken one is a rare accident; many in a row mean something is wrong.
 constexpr int temporaryNameAttempts = 100;
-
-std::string randomCharacters() {
-    static constexpr std::string_view alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char bytes[randomLength];
-    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-        throwSystemError("could not make a temporary name", "getrandom");
-    }
-    std::string text;
-    for (const unsigned char byte : bytes) {
-        text += alphabet[byte % alphabet.size()];
-    }
-    return text;
-}
 
 std::optional<ObjectKind> kindOfEntry(unsigned char type) {
     switch (type) {
@@ -133,7 +119,8 @@ NewFile FileManager::createTemporaryFile(const Folder& folder, std::string_view 
     constexpr const char* operation = "could not create the file";
     const std::string target = systemPath(name, operation);
     for (int attempt = 0;; ++attempt) {
-        std::string temporary = "." + target + std::string(temporaryMarker) + randomCharacters();
+        std::string temporary =
+            "." + target + std::string(temporaryMarker) + randomCharacters(randomLength);
         // Created exclusively: nothing planted under the name can be written through.
         Descriptor descriptor(::openat(folder.descriptor(), temporary.c_str(),
                                        O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -210,6 +197,18 @@ void FileManager::moveItem(const Folder& folder, std::string_view from, std::str
     }
 }
 
+void FileManager::exchange(const Folder& folder, std::string_view first,
+                           std::string_view second) const {
+    constexpr const char* operation = "could not exchange";
+    const std::string one = systemPath(first, operation);
+    const std::string other = systemPath(second, operation);
+    const int at = folder.descriptor();
+    if (::renameat2(at, one.c_str(), at, other.c_str(), RENAME_EXCHANGE) != 0) {
+        throwSystemError(std::string(operation) + " \"" + folder.pathOf(one) + "\" and",
+                         folder.pathOf(other));
+    }
+}
+
 FileHandle FileManager::openForWriting(const Folder& folder, std::string_view name) const {
     return FileHandle::forWritingTo(folder, name);
 }
@@ -224,6 +223,10 @@ void FileManager::append(FileHandle& handle, std::string_view bytes) const {
 
 void FileManager::write(FileHandle& handle, std::string_view bytes) const {
     handle.write(bytes);
+}
+
+void FileManager::truncate(FileHandle& handle, std::uint64_t length) const {
+    handle.truncate(length);
 }
 
 void FileManager::synchronize(FileHandle& handle) const {

@@ -67,12 +67,18 @@ public:
     virtual void removeFile(const Folder& folder, std::string_view name) const;
     // Renames within the folder; fails (code EEXIST) when anything exists at the destination.
     virtual void moveItem(const Folder& folder, std::string_view from, std::string_view to) const;
+    // Swaps what the two names hold in one step, whatever kinds they are; fails (ENOENT) when
+    // either is missing, and (EINVAL) on a file system that cannot exchange names.
+    virtual void exchange(const Folder& folder, std::string_view first,
+                          std::string_view second) const;
     virtual FileHandle openForWriting(const Folder& folder, std::string_view name) const;
     virtual FileHandle openForReading(const Folder& folder, std::string_view name) const;
-    // The handle's writes (FileHandle::append and write), fsync and close, here so that a test
+    // The handle's writes (FileHandle::append and write), cut, fsync and close, here so that a test
     // can watch what reaches storage and make any of them fail.
     virtual void append(FileHandle& handle, std::string_view bytes) const;
     virtual void write(FileHandle& handle, std::string_view bytes) const;
+    // Cuts the file back to the length (FileHandle::truncate).
+    virtual void truncate(FileHandle& handle, std::uint64_t length) const;
     virtual void synchronize(FileHandle& handle) const;
     virtual void close(FileHandle& handle) const;
 

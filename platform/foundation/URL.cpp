@@ -1,7 +1,10 @@
 #include "platform/foundation/URL.hpp"
 
+#include "platform/foundation/Trust.hpp"
+
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace vorla::foundation {
@@ -68,6 +71,14 @@ bool isUnreservedInPath(unsigned char byte) {
     }
 }
 
+// Only a folder that root or this user put there makes a path a folder's: a link, or another
+// user's folder, at the name of a log is an entry like any other of theirs.
+bool namesTrustedFolder(const std::string& path) {
+    struct stat status {};
+    return path.find('\0') == std::string::npos && ::lstat(path.c_str(), &status) == 0 &&
+           S_ISDIR(status.st_mode) && isTrustedOwner(status.st_uid);
+}
+
 } // namespace
 
 URL::URL(std::string path, bool isDirectory)
@@ -75,9 +86,7 @@ URL::URL(std::string path, bool isDirectory)
 
 URL URL::fileURL(std::string_view path) {
     std::string full = absolute(path);
-    std::error_code error;
-    const bool isDirectory =
-        full.back() == '/' || std::filesystem::is_directory(std::filesystem::path(full), error);
+    const bool isDirectory = full.back() == '/' || namesTrustedFolder(full);
     return URL(std::move(full), isDirectory);
 }
 
@@ -114,11 +123,9 @@ std::string URL::pathExtension() const {
 }
 
 URL URL::appendingPathComponent(std::string_view component) const {
-    std::error_code error;
     const std::string joined = (path_ == "/" ? "" : path_) + "/" + std::string(component);
-    return URL(joined, !component.empty() && component.back() == '/'
-                           ? true
-                           : std::filesystem::is_directory(std::filesystem::path(joined), error));
+    return URL(joined,
+               (!component.empty() && component.back() == '/') || namesTrustedFolder(joined));
 }
 
 URL URL::appendingPathComponent(std::string_view component, bool isDirectory) const {

@@ -10,7 +10,8 @@ namespace vorla::foundation {
 class URL {
 public:
     // A file URL for a path. A relative path is taken relative to the working directory; the
-    // URL is a directory URL when the path ends with "/" or names an existing directory.
+    // URL is a directory URL when the path ends with "/" or names an existing directory of a
+    // trusted owner (isTrustedOwner), a link to one not followed.
     static URL fileURL(std::string_view path);
     static URL fileURL(std::string_view path, bool isDirectory);
 

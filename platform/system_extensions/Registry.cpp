@@ -1,23 +1,36 @@
 #include "platform/system_extensions/Registry.hpp"
 
+#include "platform/foundation/Trust.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vorla::system_extensions {
 
 namespace {
 
+using foundation::FoundationError;
 using nlohmann::json;
+
+// A registry holds a few records; anything near this is no registry of ours.
+constexpr std::uint64_t sizeLimit = 1 << 20;
+
+template <typename Number> std::optional<Number> numberIn(const json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end() || found->is_null()) {
+        return std::nullopt;
+    }
+    const auto value = found->get<long long>();
+    if (value < 0 || static_cast<unsigned long long>(value) > std::numeric_limits<Number>::max()) {
+        throw std::invalid_argument(std::string("an entry has an impossible ") + key);
+    }
+    return static_cast<Number>(value);
+}
 
 RegistryRecord recordFromJSON(const json& object) {
     if (!object.is_object()) {
@@ -27,62 +40,71 @@ RegistryRecord recordFromJSON(const json& object) {
     record.properties.bundleIdentifier = object.value("bundleIdentifier", std::string());
     record.properties.isEnabled = object.value("isEnabled", false);
     record.properties.isAwaitingUserApproval = object.value("isAwaitingUserApproval", false);
-    if (const auto pid = object.find("pid"); pid != object.end() && !pid->is_null()) {
-        const auto value = pid->get<long long>();
-        if (value <= 0 || value > std::numeric_limits<pid_t>::max()) {
-            throw std::invalid_argument("an entry has an impossible pid");
-        }
-        record.pid = static_cast<pid_t>(value);
+    const auto pid = numberIn<pid_t>(object, "pid");
+    if (pid == 0) {
+        throw std::invalid_argument("an entry has an impossible pid");
+    }
+    const auto startTime = numberIn<std::uint64_t>(object, "startTime");
+    const auto uid = numberIn<uid_t>(object, "uid");
+    // A process id without its start time and user could name any later process: such a
+    // record names none.
+    if (pid && startTime && uid) {
+        record.process = ProcessIdentity{*pid, *startTime, *uid};
     }
     return record;
 }
 
 json recordToJSON(const RegistryRecord& record) {
-    return json{{"bundleIdentifier", record.properties.bundleIdentifier},
+    json object{{"bundleIdentifier", record.properties.bundleIdentifier},
                 {"isEnabled", record.properties.isEnabled},
                 {"isAwaitingUserApproval", record.properties.isAwaitingUserApproval},
-                {"pid", record.pid ? json(*record.pid) : json(nullptr)}};
-}
-
-[[noreturn]] void failToWrite(const std::string& path, const std::string& step, int error) {
-    throw std::runtime_error("cannot write the system-extension registry " + path + " (" + step +
-                             ": " + std::strerror(error) + ")");
-}
-
-// Writes the whole text; false with errno set when the file refuses it.
-bool writeAll(int descriptor, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t count = ::write(descriptor, text.data() + written, text.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(count);
+                {"pid", nullptr}};
+    if (record.process) {
+        object["pid"] = record.process->pid;
+        object["startTime"] = record.process->startTime;
+        object["uid"] = record.process->uid;
     }
-    return true;
+    return object;
+}
+
+[[noreturn]] void refuse(const std::string& reason) {
+    throw std::runtime_error("cannot use the system-extension registry: " + reason);
 }
 
 } // namespace
 
-Registry::Registry(std::string path) : path_(std::move(path)) {}
+Registry::Registry(std::string path, std::shared_ptr<const foundation::FileManager> fileManager)
+    : path_(std::move(path)), fileManager_(std::move(fileManager)) {
+    const auto slash = path_.rfind('/');
+    folderPath_ = slash == 0 ? "/" : path_.substr(0, slash);
+    name_ = path_.substr(slash + 1);
+}
+
+foundation::Folder Registry::openFolder() const {
+    return foundation::Folder::open(folderPath_, {.create = true, .tightenLast = false});
+}
 
 std::vector<RegistryRecord> Registry::load() const {
-    errno = 0;
-    std::ifstream file(path_, std::ios::binary);
-    if (!file) {
-        if (errno != 0 && errno != ENOENT) {
-            std::fprintf(stderr,
-                         "vorla: cannot read the system-extension registry %s (%s); it is taken "
-                         "as empty\n",
-                         path_.c_str(), std::strerror(errno));
+    std::string text;
+    try {
+        const auto folder = foundation::Folder::open(folderPath_, {});
+        const auto file =
+            foundation::openRegularFile(folder.descriptor(), name_, O_RDONLY, 0,
+                                        foundation::LastLink::refuse, path_, "could not read");
+        if (const auto reason = foundation::untrustedReason(file.attributes, path_)) {
+            refuse(*reason);
         }
-        return {};
+        text = foundation::readToEnd(file.descriptor.get(), path_, sizeLimit);
+    } catch (const foundation::UntrustedError& error) {
+        refuse(error.what());
+    } catch (const FoundationError& error) {
+        if (error.code() == ENOENT) {
+            return {};
+        }
+        refuse(error.what());
     }
     try {
-        const json document = json::parse(file);
+        const json document = json::parse(text);
         if (!document.is_array()) {
             throw std::invalid_argument("it is not a JSON array");
         }
@@ -101,58 +123,15 @@ std::vector<RegistryRecord> Registry::load() const {
 }
 
 void Registry::save(const std::vector<RegistryRecord>& records) const {
-    const std::filesystem::path target(path_);
-    std::error_code error;
-    std::filesystem::create_directories(target.parent_path(), error);
-    if (error) {
-        failToWrite(path_, "create its folder", error.value());
-    }
-
     json document = json::array();
     for (const RegistryRecord& record : records) {
         document.push_back(recordToJSON(record));
     }
-    const std::string text = document.dump(2) + "\n";
-
-    std::string temporary = path_ + ".XXXXXX";
-    const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        failToWrite(path_, "create a temporary file", errno);
-    }
-    const char* failedStep = nullptr;
-    if (!writeAll(descriptor, text)) {
-        failedStep = "write";
-    } else if (::fchmod(descriptor, 0644) != 0) {
-        failedStep = "set permissions";
-    } else if (::fsync(descriptor) != 0) {
-        failedStep = "synchronise";
-    }
-    int failure = errno;
-    if (::close(descriptor) != 0 && failedStep == nullptr) {
-        failedStep = "close";
-        failure = errno;
-    }
-    if (failedStep != nullptr) {
-        ::unlink(temporary.c_str());
-        failToWrite(path_, failedStep, failure);
-    }
-    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temporary.c_str());
-        failToWrite(path_, "replace", saved);
-    }
-    // The rename itself lives in the folder; synchronise it so the new list survives a crash.
-    // A failure here leaves the new list in place but not certainly on storage: the request
-    // that wrote it must not report success.
-    const int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        failToWrite(path_, "open its folder", errno);
-    }
-    const int synchronized = ::fsync(folder);
-    const int folderFailure = errno;
-    ::close(folder);
-    if (synchronized != 0) {
-        failToWrite(path_, "synchronise its folder", folderFailure);
+    try {
+        fileManager_->createFile(openFolder(), name_, document.dump(2) + "\n", 0644);
+    } catch (const FoundationError& error) {
+        throw std::runtime_error("cannot write the system-extension registry " + path_ + ": " +
+                                 error.what());
     }
 }
 

@@ -1,42 +1,81 @@
 #include "platform/system_extensions/RequestLock.hpp"
 
+#include "platform/foundation/Trust.hpp"
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
+#include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace vorla::system_extensions {
 
 namespace {
 
-[[noreturn]] void failToLock(const std::string& path, int error) {
-    throw std::system_error(error, std::generic_category(),
-                            "cannot lock the system-extension registry with " + path);
+using namespace std::chrono_literals;
+
+constexpr std::uint16_t lockPermissions = 0600;
+
+[[noreturn]] void failToLock(const std::string& reason) {
+    throw std::runtime_error("cannot lock the system-extension registry: " + reason);
 }
 
-int openLockFile(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    // The file only carries the lock; it is never written, so a fixed mode and no link.
-    const int descriptor =
-        ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (descriptor < 0) {
-        failToLock(path, errno);
+foundation::Descriptor openLockFile(const Registry& registry, const std::string& name) {
+    const std::string shown = registry.path() + ".lock";
+    try {
+        const auto folder = registry.openFolder();
+        // Only carries the lock and is never written: opened for reading, created if missing.
+        auto lock = foundation::openRegularFile(folder.descriptor(), name, O_RDONLY | O_CREAT,
+                                                lockPermissions, foundation::LastLink::refuse,
+                                                shown, "could not open the lock");
+        if (const auto reason = foundation::untrustedReason(lock.attributes, shown)) {
+            failToLock(*reason);
+        }
+        // Whatever the umask made of a new one, or an older one that others could open: a
+        // descriptor is all that flock needs, so nobody else may have one.
+        if ((lock.attributes.posixPermissions & 07777) != lockPermissions &&
+            ::fchmod(lock.descriptor.get(), lockPermissions) != 0) {
+            failToLock("could not set the permissions of \"" + shown +
+                       "\": " + std::strerror(errno));
+        }
+        return std::move(lock.descriptor);
+    } catch (const foundation::FoundationError& error) {
+        failToLock(error.what());
     }
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(descriptor);
-        failToLock(path, EINVAL);
+}
+
+// Tries the lock until the deadline. flock has no timed form and a timer signal would reach
+// whatever thread of the caller, so the wait polls, backing off from 1 ms to 50 ms: a free lock
+// is taken at once and a held one costs a few wake-ups a second.
+bool lockBefore(int descriptor, std::chrono::steady_clock::time_point deadline,
+                const std::string& shown) {
+    auto pause = 1ms;
+    while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK) {
+            failToLock("could not lock \"" + shown + "\": " + std::strerror(errno));
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, 50ms);
     }
-    return descriptor;
+    return true;
 }
 
 } // namespace
 
-RequestLock::RequestLock(std::string path) : path_(std::move(path)) {}
+RequestLock::RequestLock(const Registry& registry, std::chrono::milliseconds longestWait)
+    : registry_(registry), name_(registry.name() + ".lock"), longestWait_(longestWait) {}
 
 RequestLock::~RequestLock() {
     if (descriptor_ >= 0) {
@@ -47,15 +86,18 @@ RequestLock::~RequestLock() {
 void RequestLock::acquire() {
     const std::lock_guard guard(mutex_);
     if (holds_ == 0) {
-        const int descriptor = openLockFile(path_);
-        while (::flock(descriptor, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                const int error = errno;
-                ::close(descriptor);
-                failToLock(path_, error);
-            }
+        foundation::Descriptor descriptor = openLockFile(registry_, name_);
+        const std::string shown = registry_.path() + ".lock";
+        if (!lockBefore(descriptor.get(), std::chrono::steady_clock::now() + longestWait_, shown)) {
+            const auto wait = longestWait_.count();
+            throw std::runtime_error(
+                "the system-extension registry is busy: another request has held " + shown +
+                " for " +
+                (wait % 1000 == 0 ? std::to_string(wait / 1000) + " s"
+                                  : std::to_string(wait) + " ms") +
+                "; try again later");
         }
-        descriptor_ = descriptor;
+        descriptor_ = descriptor.release();
     }
     ++holds_;
 }

@@ -1,22 +1,29 @@
 #pragma once
 
+#include "platform/system_extensions/Registry.hpp"
+
+#include <chrono>
 #include <mutex>
 #include <string>
 
 namespace vorla::system_extensions {
 
 // The exclusive lock that serialises the requests of every process sharing one registry: a
-// `flock` on a file beside it. Holds are counted, so an answer may keep the lock past the
-// request that took it; the file lock is taken by the first hold and given back by the last.
+// `flock` on "<registry>.lock" in the registry's folder, mode 0600, so that only root (or the
+// user the service runs as) can open it and hold it. Holds are counted, so an answer may keep
+// the lock past the request that took it; the file lock is taken by the first hold and given
+// back by the last.
 class RequestLock {
 public:
-    explicit RequestLock(std::string path);
+    RequestLock(const Registry& registry, std::chrono::milliseconds longestWait);
     ~RequestLock();
     RequestLock(const RequestLock&) = delete;
     RequestLock& operator=(const RequestLock&) = delete;
 
-    // Waits until no other process holds the lock. Throws std::system_error naming the file
-    // when it cannot be opened or locked; a link or special file is refused, never followed.
+    // Waits until no other process holds the lock, at most the longest wait; then throws
+    // std::runtime_error saying that the registry is busy. Throws std::runtime_error naming the
+    // file and the reason when it may not be used: a link, a FIFO, anything but a regular file
+    // of a trusted owner, is refused, never followed or waited for.
     void acquire();
     void release();
 
@@ -33,7 +40,9 @@ public:
     };
 
 private:
-    std::string path_;
+    Registry registry_;
+    std::string name_;
+    std::chrono::milliseconds longestWait_;
     std::mutex mutex_;
     int descriptor_ = -1;
     int holds_ = 0;

@@ -82,17 +82,17 @@ void storeRecord(Records& records, RegistryRecord record) {
     }
 }
 
-bool runsExtension(const Context& context, const RegistryRecord& record) {
-    return record.pid && runsProgram(*record.pid, context.settings.extensionProgram);
+bool runsExtension(const RegistryRecord& record) {
+    return record.process && isRunning(*record.process);
 }
 
 // An enabled record stands for a running extension. When that process has ended (or its id
-// now names another program) the record is stale: it is dropped and the file rewritten, so
+// now names another process) the record is stale: it is dropped and the file rewritten, so
 // nobody is told the extension runs and a new activation starts it again.
 Records liveRecords(const Context& context) {
     Records records = context.registry.load();
     const auto stale = std::remove_if(records.begin(), records.end(), [&](const auto& record) {
-        return (record.properties.isEnabled || record.pid) && !runsExtension(context, record);
+        return (record.properties.isEnabled || record.process) && !runsExtension(record);
     });
     if (stale != records.end()) {
         records.erase(stale, records.end());
@@ -102,8 +102,8 @@ Records liveRecords(const Context& context) {
 }
 
 void stopRecordedProcess(const Context& context, const RegistryRecord& record) {
-    if (runsExtension(context, record)) {
-        stopExtensionProcess(*record.pid, context.settings.stopGracePeriod);
+    if (record.process) {
+        stopExtensionProcess(*record.process, context.settings.stopGracePeriod);
     }
 }
 
@@ -125,27 +125,38 @@ void answerProperties(const ContextPointer& context, const RequestPointer& reque
     });
 }
 
-// Replaces any running copy by a new process and records it as enabled.
+// Replaces any running copy by a new process and records it as enabled. The request finishes
+// once the new process is past its start-up; one that ends before is recorded as ended (its
+// record removed) and fails the request, and the reason it ended is in the system log.
 void install(const Context& context, const RequestPointer& request) {
     Records records = liveRecords(context);
     if (const auto found = findRecord(records, request->identifier()); found != records.end()) {
         stopRecordedProcess(context, *found);
     }
-    pid_t pid = 0;
+    const std::string& program = context.settings.extensionProgram;
+    std::optional<StartedProcess> started;
     try {
-        pid = startExtensionProcess(context.settings.extensionProgram);
+        started = startExtensionProcess(program);
     } catch (const std::system_error& error) {
         std::fprintf(stderr, "vorla: %s\n", error.what());
         failWith(request, ErrorCode::extensionNotFound);
         return;
     }
-    storeRecord(records, {{request->identifier(), true, false}, pid});
+    // Recorded before its start-up is awaited: should this request be interrupted, a later
+    // one still knows the process.
+    storeRecord(records, {{request->identifier(), true, false}, started->identity});
     try {
         context.registry.save(records);
     } catch (...) {
         // An extension the registry does not know could never be stopped again.
-        stopExtensionProcess(pid, context.settings.stopGracePeriod);
+        stopExtensionProcess(started->identity, context.settings.stopGracePeriod);
         throw;
+    }
+    if (const auto ended = waitForStartUp(*started)) {
+        records.erase(findRecord(records, request->identifier()));
+        context.registry.save(records);
+        throw std::runtime_error(program + " ended during its start-up with " + *ended +
+                                 "; the reason is in the system log");
     }
     finish(context, request);
 }
@@ -215,10 +226,13 @@ void carryOut(const ContextPointer& context, const RequestPointer& request) {
 
 } // namespace
 
-Service::Service(ServiceSettings settings)
-    : context_(std::make_shared<const Context>(Context{
-          settings, Registry(settings.registryPath), dispatch::Queue("com.vorla.system-extensions"),
-          std::make_unique<RequestLock>(settings.registryPath + ".lock")})) {}
+Service::Service(ServiceSettings settings) {
+    Registry registry(settings.registryPath, settings.fileManager);
+    auto lock = std::make_unique<RequestLock>(registry, settings.lockWait);
+    context_ = std::make_shared<const Context>(
+        Context{std::move(settings), std::move(registry),
+                dispatch::Queue("com.vorla.system-extensions"), std::move(lock)});
+}
 
 void Service::submitRequest(std::shared_ptr<Request> request) {
     context_->work.async([context = context_, request = std::move(request)] {

@@ -23,6 +23,11 @@ struct ServiceSettings {
     RequestResult result = RequestResult::completed;
     // How long a stopped extension may take to end before it is killed.
     std::chrono::milliseconds stopGracePeriod{std::chrono::seconds(20)};
+    // How long a request waits for another one to give the registry's lock back.
+    std::chrono::milliseconds lockWait{std::chrono::seconds(10)};
+    // Writes the registry; a test gives one that fails.
+    std::shared_ptr<const foundation::FileManager> fileManager =
+        foundation::FileManager::defaultManager();
 
     // VORLA_ROOT, VORLA_SYSEXT_APPROVAL, VORLA_SYSEXT_ERROR, VORLA_SYSEXT_RESULT and the
     // extension program beside the running program.

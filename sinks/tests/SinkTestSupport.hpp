@@ -33,7 +33,9 @@ public:
     using Folder = foundation::Folder;
 
     Hook failMove, failRemove, failCreate, failOpen, failAttributes, failList;
-    Hook failWrite, failSync, failClose, failFolderSync;
+    Hook failWrite, failSync, failClose, failFolderSync, failTruncate, failExchange;
+    // Seen before a finished new file takes its name.
+    Hook failName;
     // "sync" and "close", one entry per call (compression adds its own from its thread).
     mutable std::vector<std::string> handleCalls;
 
@@ -66,6 +68,20 @@ public:
     void write(foundation::FileHandle& handle, std::string_view bytes) const override {
         check(failWrite, handle.path(), EIO);
         FileManager::write(handle, bytes);
+    }
+    void truncate(foundation::FileHandle& handle, std::uint64_t length) const override {
+        check(failTruncate, handle.path(), EIO);
+        FileManager::truncate(handle, length);
+    }
+    void giveName(const Folder& folder, foundation::NewFile& file, std::string_view name,
+                  bool replaceExisting) const override {
+        check(failName, folder.pathOf(name), EACCES);
+        FileManager::giveName(folder, file, name, replaceExisting);
+    }
+    void exchange(const Folder& folder, std::string_view first,
+                  std::string_view second) const override {
+        check(failExchange, folder.pathOf(second), EINVAL);
+        FileManager::exchange(folder, first, second);
     }
     void synchronize(foundation::FileHandle& handle) const override {
         record("sync");

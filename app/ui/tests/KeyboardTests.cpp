@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,7 @@ protected:
                : dynamic_cast<QPushButton*>(&widget)     ? "link"
                : dynamic_cast<MailToButton*>(&widget)    ? "mail"
                : dynamic_cast<BugReport*>(&widget)       ? "bug"
+               : dynamic_cast<CloseButton*>(&widget)     ? "quit"
                                                          : "other";
     }
 
@@ -61,13 +63,13 @@ protected:
 };
 
 // Panes are built anew at each selection, in any order; their controls still come right after
-// the tabs, and only those of the pane shown.
+// the tabs, and only those of the pane shown; the quit button comes last.
 TEST_F(Keyboard, TabGoesThroughTheTabsThePaneShownAndTheLinksWithTheRingOnEach) {
     const std::pair<std::int64_t, std::vector<std::string>> rows[] = {
-        {1, {"tab1", "tab2", "copy", "copy", "copy", "copy", "mail", "bug", "tab0"}},
-        {0, {"tab1", "tab2", "switch", "mail", "bug", "tab0"}},
-        {2, {"tab1", "tab2", "link", "link", "mail", "bug", "tab0"}},
-        {1, {"tab1", "tab2", "copy", "copy", "copy", "copy", "mail", "bug", "tab0"}},
+        {1, {"tab1", "tab2", "copy", "copy", "copy", "copy", "mail", "bug", "quit", "tab0"}},
+        {0, {"tab1", "tab2", "switch", "mail", "bug", "quit", "tab0"}},
+        {2, {"tab1", "tab2", "link", "link", "mail", "bug", "quit", "tab0"}},
+        {1, {"tab1", "tab2", "copy", "copy", "copy", "copy", "mail", "bug", "quit", "tab0"}},
     };
     for (const auto& [selection, expected] : rows) {
         tabs().selectedIndex().set(selection);
@@ -101,6 +103,28 @@ TEST_F(Keyboard, TheRingDrawsOutsideTheFocusedControlOnly) {
     EXPECT_EQ(changed, control.marginsAdded(QMargins(reach, reach, reach, reach)) & changed);
     EXPECT_FALSE(control.adjusted(1, 1, -1, -1).contains(changed)) << "the ring lies outside";
     EXPECT_TRUE(changed.isValid());
+}
+
+// Return, Enter and Space press the quit button; keys that press no button leave it alone.
+TEST_F(Keyboard, TheQuitButtonIsPressedFromTheKeyboardAndOpensTheRoundBackwards) {
+    CloseButton& quit = *content->titleView()->quitButton();
+    EXPECT_EQ(quit.accessibleName(), "Quit UI");
+    EXPECT_EQ(&focused(), &tab(0)) << "an opened popover offers to quit first";
+    const std::pair<Qt::Key, int> rows[] = {{Qt::Key_Return, 1},
+                                            {Qt::Key_Enter, 1},
+                                            {Qt::Key_Space, 1},
+                                            {Qt::Key_A, 0},
+                                            {Qt::Key_Escape, 0}};
+    for (const auto& [key, clicks] : rows) {
+        popover.showRelativeTo(QRect());
+        tab(0).setFocus(Qt::OtherFocusReason);
+        press(Qt::Key_Backtab);
+        ASSERT_EQ(&focused(), &quit);
+        EXPECT_EQ(content->focusRing()->target(), &quit);
+        const QSignalSpy clicked(&quit, &QAbstractButton::clicked);
+        press(key);
+        EXPECT_EQ(clicked.count(), clicks) << key;
+    }
 }
 
 TEST_F(Keyboard, AClickedTabTakesTheFocusSoSpaceActsOnIt) {

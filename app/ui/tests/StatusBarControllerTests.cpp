@@ -6,7 +6,9 @@
 #include "app/ui/StatusBarController.hpp"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -52,6 +54,24 @@ TEST(StatusBarController, StatusItemClicksOpenAndCloseThePopoverWithTheMonitor) 
         app.controller.togglePopover();
         EXPECT_FALSE(app.popover.isShown());
         EXPECT_FALSE(app.monitoring());
+    }
+}
+
+// The second of two quick clicks on the icon arrives as a double click; it toggles all the same.
+TEST(StatusBarController, EveryClickOnTheStatusItemTogglesAndOtherButtonsDoNot) {
+    using Reason = QSystemTrayIcon::ActivationReason;
+    const std::pair<Reason, bool> rows[] = {
+        {QSystemTrayIcon::Trigger, true},
+        {QSystemTrayIcon::DoubleClick, true},
+        {QSystemTrayIcon::Context, false},
+        {QSystemTrayIcon::MiddleClick, false},
+    };
+    for (const auto& [reason, toggles] : rows) {
+        Controller app(true);
+        for (const bool shown : {true, false}) {
+            emit app.controller.statusItem()->activated(reason);
+            EXPECT_EQ(app.popover.isShown(), toggles && shown) << reason;
+        }
     }
 }
 
@@ -178,6 +198,27 @@ TEST(Popover, PositionFollowsTheStatusItemAndStaysOnScreen) {
     };
     for (const Case& row : cases) {
         EXPECT_EQ(popoverPosition(row.anchor, size, screen), row.expected) << row.anchor.x();
+    }
+}
+
+// The offscreen desktop blends, so the popover has a shadow; its visible frame still goes where a
+// popover without one would go, and only the shadow may leave the screen.
+TEST(Popover, TheFrameNotTheShadowSitsAtTheStatusItem) {
+    Popover popover;
+    popover.setContentView(new QWidget);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize frame = Popover::contentSize.grownBy(QMargins(1, 1, 1, 1));
+    const QRect anchors[] = {QRect(300, 0, 22, 22), QRect(screen.right() - 20, 0, 20, 22),
+                             QRect(0, screen.bottom() - 21, 20, 22)};
+    for (const QRect& anchor : anchors) {
+        popover.showRelativeTo(anchor);
+        ASSERT_EQ(popover.shadowMargin(), Popover::shadowWidth);
+        const int shadow = popover.shadowMargin();
+        const QRect shown =
+            popover.geometry().marginsRemoved(QMargins(shadow, shadow, shadow, shadow));
+        EXPECT_EQ(shown, QRect(popoverPosition(anchor, frame, screen), frame)) << anchor.x();
+        EXPECT_TRUE(screen.contains(shown)) << anchor.x();
+        popover.performClose();
     }
 }
 
