@@ -221,18 +221,6 @@ bool Folder::isRemoved() const {
     return ::fstat(descriptor_.get(), &status) == 0 && status.st_nlink == 0;
 }
 
-std::optional<std::string> untrustedFolderReason(std::string_view path) {
-    try {
-        Folder::open(path, {});
-    } catch (const UntrustedError& error) {
-        return error.what();
-    } catch (const FoundationError&) {
-        // A missing folder is fine here (every one above it was checked before the walk got to
-        // it), and one that cannot be opened fails where it is used.
-    }
-    return std::nullopt;
-}
-
 OpenedFile openTrustedFile(std::string_view path) {
     constexpr const char* operation = "could not open for reading";
     const std::string target = systemPath(path, operation);

@@ -47,11 +47,6 @@ private:
     std::optional<std::uint16_t> tightenedFrom_;
 };
 
-// Why the folder at `path` cannot be trusted, or nothing when it can. A folder that does not
-// exist yet can, when every folder of it that exists can: what is made below them is made by
-// the one who asks.
-std::optional<std::string> untrustedFolderReason(std::string_view path);
-
 // Opens the file at `path` for reading, its folders walked as Folder::open does and a link at
 // its end followed only when trusted. The file must be a regular file that passes the rule.
 // Never blocks on a FIFO or device. Throws UntrustedError, or FoundationError (ENOENT when

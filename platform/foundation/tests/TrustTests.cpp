@@ -152,11 +152,6 @@ TEST(TrustTest, MakesMissingFoldersAndTightensOnlyTheLastOfItsOwn) {
               std::filesystem::perms(0755));
     EXPECT_EQ(Folder::open(root.path("loose"), {.tightenLast = true}).tightenedFrom(),
               std::nullopt);
-
-    // A folder yet to be made is as sound as the folders it would be made in.
-    EXPECT_EQ(untrustedFolderReason(root.path("a/not/yet")), std::nullopt);
-    folder(root.path("open"), 0777);
-    EXPECT_NE(untrustedFolderReason(root.path("open/not/yet")), std::nullopt);
 }
 
 } // namespace
