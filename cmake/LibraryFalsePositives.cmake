@@ -13,6 +13,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     "platform/foundation/tests:FolderTests.cpp:restrict"          # FollowsAsManyLinksAsTheKernel
     "platform/endpoint_security:Client.cpp:restrict"              # es_subscribe
     "platform/endpoint_security:LineParser.cpp:restrict"          # respellWideInteger
+    "platform/system_extensions/tests:ServiceTests.cpp:restrict"  # RecordingDelegate::foundProperties
     "platform/preferences:Preferences.cpp:maybe-uninitialized"    # convertDictionary
     "platform/preferences/tests:PreferencesTests.cpp:restrict"    # container (BinaryList.hpp)
     "platform/preferences/tests:BinaryBoundsTests.cpp:restrict"   # container (BinaryList.hpp)
