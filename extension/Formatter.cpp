@@ -21,15 +21,12 @@ Formatter::FormatErr Formatter::FormatErr::unknownEventType(es_event_type_t even
                      "recived unknown event type: " + std::to_string(eventType));
 }
 
-Formatter::Formatter(type outputFormat, std::string customLogFormat,
-                     std::shared_ptr<const foundation::DateFormatter> dateFormatter,
-                     bool suAndSudoExist)
+Formatter::Formatter(type outputFormat, std::string customLogFormat, bool suAndSudoExist)
     : outputFormat_(outputFormat), customLogFormat_(std::move(customLogFormat)),
-      customTemplate_(customLogFormat_), dateFormatter_(std::move(dateFormatter)),
-      suAndSudoExist_(suAndSudoExist) {}
+      customTemplate_(customLogFormat_), suAndSudoExist_(suAndSudoExist) {}
 
 records::RecordContext Formatter::recordContext() {
-    return {*dateFormatter_, userNames_};
+    return {userNames_};
 }
 
 std::optional<std::string> Formatter::formatExec(const es_message_t& message) {

@@ -4,7 +4,6 @@
 #include "extension/records/RecordContext.hpp"
 #include "extension/records/UserNameCache.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
-#include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
 
 #include <cstddef>
@@ -66,10 +65,8 @@ public:
         Kind kind_;
     };
 
-    // The date formatter is the extension's shared one: custom lines take their timestamps
-    // from it. su and sudo events are routed only where they exist (version 14 on).
-    Formatter(type outputFormat, std::string customLogFormat,
-              std::shared_ptr<const foundation::DateFormatter> dateFormatter, bool suAndSudoExist);
+    // su and sudo events are routed only where they exist (version 14 on).
+    Formatter(type outputFormat, std::string customLogFormat, bool suAndSudoExist);
 
     type outputFormat() const { return outputFormat_; }
     const std::string& customLogFormat() const { return customLogFormat_; }
@@ -89,7 +86,6 @@ private:
     std::string customLogFormat_;
     // Read once, so that a line costs only the filling of its blocks.
     records::CustomTemplate customTemplate_;
-    std::shared_ptr<const foundation::DateFormatter> dateFormatter_;
     // Only the handler's thread formats, so the cache needs no lock.
     records::UserNameCache userNames_;
     // Below version 14, su and sudo are unknown types.

@@ -82,16 +82,14 @@ void writeLine(const Logger& logger, const std::optional<std::string>& line, boo
 }
 
 ESClient::ESClient(std::shared_ptr<const Config> configuration,
-                   std::shared_ptr<const Logger> logger,
-                   std::shared_ptr<const foundation::DateFormatter> dateFormat,
-                   const NewClient& newClient) {
+                   std::shared_ptr<const Logger> logger, const NewClient& newClient) {
     const AuditLogger& audit = *configuration->auditLogger;
     // Asked once: subscription and routing must agree on it.
     const bool suAndSudoExist = foundation::isOperatingSystemAtLeast(14, 0, 0);
-    state_ = std::make_shared<HandlerState>(HandlerState{
-        std::move(configuration), std::move(logger),
-        Formatter(audit.outputFormat, audit.customLogFormat, std::move(dateFormat), suAndSudoExist),
-        DroppedMessageCount(), suAndSudoExist});
+    state_ = std::make_shared<HandlerState>(
+        HandlerState{std::move(configuration), std::move(logger),
+                     Formatter(audit.outputFormat, audit.customLogFormat, suAndSudoExist),
+                     DroppedMessageCount(), suAndSudoExist});
     const es_new_client_result_t result =
         newClient(&client_, [state = state_](es_client_t*, const es_message_t* message) {
             state->handle(*message);

@@ -4,7 +4,6 @@
 #include "extension/Logger.hpp"
 #include "extension/config/Config.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
-#include "platform/foundation/DateFormatter.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -46,9 +45,8 @@ public:
     using NewClient = std::function<es_new_client_result_t(es_client_t**, es_handler_block_t)>;
 
     // Creates the client with its message handler. A refused client is reported to the error
-    // log and ends the process with status 5. The date formatter is the extension's shared one.
+    // log and ends the process with status 5.
     ESClient(std::shared_ptr<const Config> configuration, std::shared_ptr<const Logger> logger,
-             std::shared_ptr<const foundation::DateFormatter> dateFormat,
              const NewClient& newClient = es_new_client);
 
     // The extension keeps its client until the process ends; only a shorter-lived owner (a

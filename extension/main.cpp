@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         const auto logger = std::make_shared<const Logger>(
             pathManager, *config, dateFormatter, std::make_shared<VorlaRotationDelegate>());
         // A refused client or subscription ends the process here, reported in the error log.
-        const ESClient client(config, logger, dateFormatter);
+        const ESClient client(config, logger);
         client.run();
         // Runs after the client's own stop hook, so no line comes after it.
         dispatch::onStop([logger] { logger->finishWriting(); });

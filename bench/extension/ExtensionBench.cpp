@@ -17,7 +17,6 @@
 //                        the extension runs; targets >= 0.95 and >= 0.80
 #include "bench/common/DurableAppend.hpp"
 #include "extension/Formatter.hpp"
-#include "extension/SharedDateFormatter.hpp"
 #include "platform/dispatch/Dispatch.hpp"
 #include "platform/endpoint_security/MessageDecoder.hpp"
 #include "sinks/FileRotationLogger.hpp"
@@ -87,7 +86,7 @@ endpoint_security::DecodedMessage decode(const std::string& json) {
 }
 
 std::string execLine() {
-    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter(), true);
+    Formatter formatter(Formatter::type::json, "", true);
     return *formatter.formatExec(decode(execJSON(1, 1)).message());
 }
 
@@ -131,8 +130,7 @@ BENCHMARK(BM_DecodeExec);
 
 void formatExec(benchmark::State& state, Formatter::type format) {
     const auto message = decode(execJSON(1, 1));
-    Formatter formatter(format, "${timestamp} ${username} ${group} ${command} ${args}",
-                        makeSharedDateFormatter(), true);
+    Formatter formatter(format, "${timestamp} ${username} ${group} ${command} ${args}", true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(formatter.formatExec(message.message()));
     }
@@ -143,7 +141,7 @@ BENCHMARK_CAPTURE(formatExec, custom, Formatter::type::custom);
 
 void BM_FormatAccess(benchmark::State& state) {
     const auto message = decode(accessJSON);
-    Formatter formatter(Formatter::type::json, "", makeSharedDateFormatter(), true);
+    Formatter formatter(Formatter::type::json, "", true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(formatter.formatAccess(message.message()));
     }

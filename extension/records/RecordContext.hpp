@@ -3,7 +3,6 @@
 #include "extension/records/JSONLine.hpp"
 #include "extension/records/UserNameCache.hpp"
 #include "platform/foundation/Date.hpp"
-#include "platform/foundation/DateFormatter.hpp"
 
 #include <chrono>
 #include <functional>
@@ -16,10 +15,9 @@ namespace vorla::records {
 
 using Clock = std::function<foundation::Date()>;
 
-// What every record needs besides its payload: the shared date formatter, the names of users
-// and groups, and the clock that tells an access record's moment of encoding.
+// What every record needs besides its payload: the names of users and groups, and the clock
+// that tells an access record's moment of encoding.
 struct RecordContext {
-    const foundation::DateFormatter& dateFormatter;
     UserNameCache& userNames;
     Clock now = foundation::now;
 };

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <grp.h>
 #include <pwd.h>
+#include <time.h>
 #include <utility>
 #include <vector>
 
@@ -40,12 +41,20 @@ std::string systemGroupName(std::uint32_t gid) {
 
 } // namespace
 
-UserNameCache::UserNameCache()
-    : UserNameCache(systemUserName, systemGroupName, std::chrono::steady_clock::now) {}
+UserNameCache::UserNameCache() : UserNameCache(systemUserName, systemGroupName, coarseNow) {}
 
 UserNameCache::UserNameCache(Lookup userLookup, Lookup groupLookup, Clock clock)
     : userLookup_(std::move(userLookup)), groupLookup_(std::move(groupLookup)),
       clock_(std::move(clock)) {}
+
+std::chrono::steady_clock::time_point UserNameCache::coarseNow() {
+    // The steady clock is CLOCK_MONOTONIC; its coarse variant counts from the same origin.
+    timespec time{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &time);
+    return std::chrono::steady_clock::time_point(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec)));
+}
 
 const std::string& UserNameCache::userName(uid_t uid) {
     return name(users_, userLookup_, uid);

@@ -27,9 +27,14 @@ public:
     static constexpr std::chrono::seconds lifetime{5};
     static constexpr std::size_t capacity = 512;
 
-    // Asks the system's user and group databases, on the steady clock.
+    // Asks the system's user and group databases, on coarseNow.
     UserNameCache();
     UserNameCache(Lookup userLookup, Lookup groupLookup, Clock clock);
+
+    // The steady clock to the tick of the system's timer: a record asks for six names, and
+    // this clock is read from memory, where the precise one costs a good part of a name
+    // lookup under a hypervisor, while entries live for seconds.
+    static std::chrono::steady_clock::time_point coarseNow();
 
     // Valid until the next call for the same kind of id.
     const std::string& userName(uid_t uid);

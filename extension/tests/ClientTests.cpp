@@ -96,13 +96,12 @@ protected:
     std::unique_ptr<ESClient> makeClient() {
         logger = std::make_shared<Logger>(sandbox::pathManager(), *config, sandbox::dateFormatter(),
                                           std::make_shared<VorlaRotationDelegate>());
-        return std::make_unique<ESClient>(config, logger, sandbox::dateFormatter(),
-                                          [this](es_client_t** client, es_handler_block_t handler) {
-                                              endpoint_security::ServiceSettings settings;
-                                              settings.trace = tracePath.string();
-                                              return endpoint_security::newClient(
-                                                  client, std::move(handler), settings);
-                                          });
+        return std::make_unique<ESClient>(
+            config, logger, [this](es_client_t** client, es_handler_block_t handler) {
+                endpoint_security::ServiceSettings settings;
+                settings.trace = tracePath.string();
+                return endpoint_security::newClient(client, std::move(handler), settings);
+            });
     }
 
     std::vector<std::string> errorMessages() {

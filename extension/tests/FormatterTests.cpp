@@ -13,7 +13,7 @@ namespace {
 using sandbox::message;
 
 Formatter makeFormatter(Formatter::type outputFormat) {
-    return Formatter(outputFormat, "${command} ${args}", sandbox::dateFormatter(), true);
+    return Formatter(outputFormat, "${command} ${args}", true);
 }
 
 // Every object of the text, at every level, has its keys in ascending order.

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace vorla::endpoint_security {
@@ -18,8 +19,9 @@ namespace {
 // Enough decoded messages to keep the handler busy while the reader waits for input, few
 // enough that a fast stream cannot make the service hold much memory. A decoded message costs
 // memory in proportion to its line, so the lines waiting may together be no longer than one
-// line may be. The reader is woken only once half of them are delivered, and waking a thread
-// costs as much as writing a few lines, so the count also sets how rarely that happens.
+// line may be; as many again, delivered, may wait for the reader to free them. The reader is woken
+// only once half of them are delivered, and waking a thread costs as much as writing a few lines,
+// so the count also sets how rarely that happens.
 constexpr size_t readAheadMessages = 64;
 constexpr size_t readAheadLineBytes = MessageDecoder::maxLineLength;
 
@@ -61,6 +63,8 @@ struct Delivery::State {
 
     void readAhead();
     void deliver();
+    // False once the delivery was stopped.
+    bool deliverLine(DecodedLine& item, uint64_t& lastSequenceNumber);
 };
 
 // The reader thread: every line in stream order, until the end of the stream or a stop.
@@ -93,28 +97,13 @@ void Delivery::State::readAhead() {
 void Delivery::State::deliver() {
     std::thread readerThread([this] { readAhead(); });
     uint64_t lastSequenceNumber = 0;
-    while (auto item = lines.pop()) {
-        auto& decoded = item->decoded;
-        if (!decoded.message) {
-            std::cerr << "VORLA_ES_SOURCE line " << item->lineNumber
-                      << " skipped: " << decoded.error << '\n';
-            continue;
-        }
-        if (stopped) {
+    // Each line goes back to the reader, which decoded it, to be freed there.
+    std::optional<DecodedLine> done;
+    while (auto item = lines.pop(std::move(done))) {
+        if (!deliverLine(*item, lastSequenceNumber)) {
             break;
         }
-        es_message_t& message = decoded.message->message();
-        if (decoded.knownType && !subscribed(message.event_type)) {
-            continue;
-        }
-        if (decoded.sequenceLeftOut) {
-            message.global_seq_num = lastSequenceNumber + 1;
-        }
-        lastSequenceNumber = message.global_seq_num;
-        if (decoded.timeLeftOut) {
-            MessageDecoder::setTime(message, std::chrono::system_clock::now());
-        }
-        handler(&message);
+        done = std::move(item);
     }
     // Leaving early (a stop) must not leave the reader waiting for room.
     lines.close();
@@ -122,6 +111,31 @@ void Delivery::State::deliver() {
     if (!stopped && streamEnded) {
         streamEnded();
     }
+}
+
+bool Delivery::State::deliverLine(DecodedLine& item, uint64_t& lastSequenceNumber) {
+    auto& decoded = item.decoded;
+    if (!decoded.message) {
+        std::cerr << "VORLA_ES_SOURCE line " << item.lineNumber << " skipped: " << decoded.error
+                  << '\n';
+        return true;
+    }
+    if (stopped) {
+        return false;
+    }
+    es_message_t& message = decoded.message->message();
+    if (decoded.knownType && !subscribed(message.event_type)) {
+        return true;
+    }
+    if (decoded.sequenceLeftOut) {
+        message.global_seq_num = lastSequenceNumber + 1;
+    }
+    lastSequenceNumber = message.global_seq_num;
+    if (decoded.timeLeftOut) {
+        MessageDecoder::setTime(message, std::chrono::system_clock::now());
+    }
+    handler(&message);
+    return true;
 }
 
 Delivery::Delivery(std::string source, Handler handler, Subscribed subscribed,

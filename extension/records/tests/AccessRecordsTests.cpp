@@ -244,8 +244,7 @@ TEST(AccessRecords, MissingPayloadsAndProcessesDoNotCrash) {
 TEST(AccessRecords, TimestampIsTheMomentOfEncoding) {
     const auto decoded = message(R"({"event_type":17,"time":{"sec":5,"nsec":0}})");
     foundation::Date now = testing::fixedNow();
-    const RecordContext ticking{testing::sharedFormatter(), testing::userNames(),
-                                [&now] { return now; }};
+    const RecordContext ticking{testing::userNames(), [&now] { return now; }};
     const auto first = kextloadRecord(decoded.message().event.kextload, ticking);
     now += std::chrono::seconds(1);
     const auto second = kextloadRecord(decoded.message().event.kextload, ticking);

@@ -34,6 +34,24 @@ TEST(JSONLine, EscapesAndRepairsStringsAsTheEncoderDoes) {
     }
 }
 
+// Plain text is passed over eight bytes at a time: each byte that needs care must be seen at
+// every place in a word and across the border of two.
+TEST(JSONLine, SeesEveryByteThatNeedsCareWhereverItStands) {
+    const std::string_view hostile[] = {
+        "\"",      "\\",   "/",        "\x1F",         "\x00",
+        "\x7F",    "\x80", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+        "\xE2\x82"};
+    for (const std::string_view bytes : hostile) {
+        for (std::size_t at = 0; at <= 17; ++at) {
+            std::string row(19, 'a');
+            row.insert(at, bytes);
+            EXPECT_EQ(JSONLine(0).string(row).take(),
+                      foundation::JSONEncoder().encode(nlohmann::json(row)))
+                << at << ' ' << row.size();
+        }
+    }
+}
+
 TEST(JSONLine, SeparatesMembersAndElements) {
     JSONLine line(0);
     line.beginObject().key("a").beginArray().endArray().key("b").beginArray();

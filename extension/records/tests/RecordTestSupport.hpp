@@ -1,6 +1,5 @@
 #pragma once
 
-#include "extension/SharedDateFormatter.hpp"
 #include "extension/records/RecordContext.hpp"
 #include "platform/endpoint_security/tests/StreamMessage.hpp"
 
@@ -9,12 +8,7 @@
 
 namespace vorla::records::testing {
 
-// The extension's shared formatter and a clock that stands still at 2024-05-01T10:00:00.000Z.
-inline const foundation::DateFormatter& sharedFormatter() {
-    static const auto formatter = extension::makeSharedDateFormatter();
-    return *formatter;
-}
-
+// A clock that stands still at 2024-05-01T10:00:00.000Z.
 inline constexpr const char* fixedTimestamp = "2024-05-01T10:00:00.000Z";
 
 inline foundation::Date fixedNow() {
@@ -38,7 +32,7 @@ inline UserNameCache& userNames() {
 }
 
 inline RecordContext context() {
-    return {sharedFormatter(), userNames(), fixedNow};
+    return {userNames(), fixedNow};
 }
 
 using endpoint_security::testing::message;

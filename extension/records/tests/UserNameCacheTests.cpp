@@ -46,6 +46,18 @@ TEST(UserNameCacheTest, GivesWhatTheSystemDatabasesSay) {
     EXPECT_EQ(cache.userName(4294967294u - 7), "");
 }
 
+// Entries expire on it as on the steady clock: another clock's origin or unit would keep them
+// for ever or not at all. It lags the steady clock by at most a tick.
+TEST(UserNameCacheTest, TheCoarseClockStandsWithTheSteadyOne) {
+    for (int reading = 0; reading < 100; ++reading) {
+        const auto before = std::chrono::steady_clock::now();
+        const auto coarse = UserNameCache::coarseNow();
+        const auto after = std::chrono::steady_clock::now();
+        EXPECT_LE(coarse, after);
+        EXPECT_GE(coarse, before - seconds(1));
+    }
+}
+
 TEST_F(CacheWithFakes, AsksOncePerIdWhileTheEntryLives) {
     EXPECT_EQ(cache.userName(501), "alice");
     EXPECT_EQ(cache.groupName(20), "staff");

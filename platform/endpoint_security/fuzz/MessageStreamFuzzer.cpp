@@ -4,7 +4,6 @@
 // parser must accept exactly what the general JSON parser accepts and keep the same values,
 // types included.
 
-#include "extension/SharedDateFormatter.hpp"
 #include "extension/records/AccessEvents.hpp"
 #include "extension/records/ExecLines.hpp"
 #include "extension/records/JSONLine.hpp"
@@ -21,11 +20,6 @@
 namespace {
 
 using namespace vorla;
-
-const foundation::DateFormatter& sharedFormatter() {
-    static const auto formatter = extension::makeSharedDateFormatter();
-    return *formatter;
-}
 
 void require(bool condition) {
     if (!condition) {
@@ -50,7 +44,7 @@ size_t lineBreaks(const std::string& line) {
 
 void handle(const es_message_t& message) {
     records::UserNameCache userNames;
-    const records::RecordContext context{sharedFormatter(), userNames};
+    const records::RecordContext context{userNames};
     if (message.event_type == ES_EVENT_TYPE_NOTIFY_EXEC) {
         checkJSONLine(records::execRecord(message, context));
         require(lineBreaks(records::formatExecAuditd(message)) == 1);

@@ -99,5 +99,24 @@ TEST(BoundedQueue, ClosingReleasesBothSidesAndFreesWhatItHeld) {
     EXPECT_FALSE(full.push(held));
 }
 
+// An item's memory goes back to the thread that made it: the producer frees what the consumer
+// handed back with its next push, and a close frees it at once.
+TEST(BoundedQueue, HandedBackItemsAreFreedByTheNextPushOrByClosing) {
+    BoundedQueue<std::shared_ptr<int>> queue(4);
+    const auto first = std::make_shared<int>(1);
+    const auto second = std::make_shared<int>(2);
+    ASSERT_TRUE(queue.push(first));
+    ASSERT_TRUE(queue.push(second));
+    auto taken = queue.pop();
+    taken = queue.pop(std::move(taken));
+    EXPECT_EQ(first.use_count(), 2) << "freed by the consumer";
+    ASSERT_TRUE(queue.push(std::make_shared<int>(3)));
+    EXPECT_EQ(first.use_count(), 1) << "kept after the push";
+    taken = queue.pop(std::move(taken));
+    EXPECT_EQ(second.use_count(), 2) << "freed by the consumer";
+    queue.close();
+    EXPECT_EQ(second.use_count(), 1) << "kept after the close";
+}
+
 } // namespace
 } // namespace vorla::endpoint_security
