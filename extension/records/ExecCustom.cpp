@@ -26,13 +26,28 @@ size_t separatorLength(std::string_view text) {
     return 0;
 }
 
+// Whether the byte stands for itself in a value: not a control character, not the first byte
+// of a separator, and in a list item not a delimiter.
+bool standsForItself(unsigned char byte, bool listItem) {
+    return byte >= 0x20 && byte != 0x7F && byte != 0xC2 && byte != 0xE2 &&
+           !(listItem && (byte == '"' || byte == '\\'));
+}
+
 // Control characters become backslash escapes, so no value can end the line. Inside a list
 // item the double quote and the backslash are escaped too, since they delimit the items. The
-// text is valid UTF-8 already.
-std::string escaped(std::string_view text, bool listItem) {
-    std::string result;
-    result.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+// text is valid UTF-8 already. Runs of bytes that stand for themselves are appended whole: a
+// line of a dozen arguments took a call for each of their characters.
+void appendEscaped(std::string& result, std::string_view text, bool listItem) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t run = i;
+        while (i < text.size() && standsForItself(static_cast<unsigned char>(text[i]), listItem)) {
+            ++i;
+        }
+        result.append(text.substr(run, i - run));
+        if (i == text.size()) {
+            break;
+        }
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         char code[7];
@@ -58,16 +73,41 @@ std::string escaped(std::string_view text, bool listItem) {
         } else {
             result += c;
         }
+        ++i;
     }
+}
+
+// The bytes as valid UTF-8, escaped; copied only when they need repair.
+void appendEscapedBytes(std::string& result, std::string_view bytes, bool listItem) {
+    if (isValidUTF8(bytes)) {
+        appendEscaped(result, bytes, listItem);
+    } else {
+        appendEscaped(result, validUTF8(bytes), listItem);
+    }
+}
+
+std::string escapedBytes(std::string_view bytes, bool listItem) {
+    std::string result;
+    result.reserve(bytes.size());
+    appendEscapedBytes(result, bytes, listItem);
     return result;
 }
 
 std::string listText(const std::vector<std::string_view>& items) {
-    std::string text = "[";
-    for (size_t i = 0; i < items.size(); ++i) {
-        text += (i ? ", \"" : "\"") + escaped(validUTF8(items[i]), true) + "\"";
+    size_t size = 2;
+    for (const std::string_view item : items) {
+        size += item.size() + 4;
     }
-    return text + "]";
+    std::string text;
+    text.reserve(size);
+    text += '[';
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += i ? ", \"" : "\"";
+        appendEscapedBytes(text, items[i], true);
+        text += '"';
+    }
+    text += ']';
+    return text;
 }
 
 // The keys of the custom table, in the order of their values.
@@ -100,7 +140,7 @@ using Values = std::array<std::optional<std::string>, keyCount>;
 
 std::optional<std::string> unlessEmpty(std::optional<std::string_view> bytes) {
     if (bytes && !bytes->empty()) {
-        return escaped(validUTF8(*bytes), false);
+        return escapedBytes(*bytes, false);
     }
     return std::nullopt;
 }
@@ -122,9 +162,9 @@ Values customValues(const es_message_t& message, const RecordContext& context,
         const audit_token_t& token = target->audit_token;
         const uid_t ruid = audit_token_to_ruid(token);
         const gid_t rgid = audit_token_to_rgid(token);
-        put(username, [&] { return escaped(validUTF8(context.userNames.userName(ruid)), false); });
+        put(username, [&] { return escapedBytes(context.userNames.userName(ruid), false); });
         put(uid, [&] { return std::to_string(ruid); });
-        put(group, [&] { return escaped(validUTF8(context.userNames.groupName(rgid)), false); });
+        put(group, [&] { return escapedBytes(context.userNames.groupName(rgid), false); });
         put(guid, [&] { return std::to_string(rgid); });
         put(auid, [&] { return std::to_string(audit_token_to_auid(token)); });
         put(euid, [&] { return std::to_string(audit_token_to_euid(token)); });
@@ -141,7 +181,7 @@ Values customValues(const es_message_t& message, const RecordContext& context,
     put(timestamp, [&] { return timestampText(executionTime(message).date); });
     put(tty, [&] {
         const auto bytes = execTTY(message);
-        return bytes ? escaped(validUTF8(*bytes), false) : "unknown";
+        return bytes ? escapedBytes(*bytes, false) : "unknown";
     });
     put(exec_path, [&] { return unlessEmpty(tokenView(exec.dyld_exec_path)); });
     put(script, [&] { return unlessEmpty(pathView(exec.script)); });

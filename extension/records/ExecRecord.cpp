@@ -12,11 +12,10 @@ namespace {
 // Room for a typical record in one allocation: three tokens, a command, a dozen arguments.
 constexpr std::size_t typicalRecordSize = 1024;
 
-void writeTexts(JSONLine& line, const std::vector<std::string_view>& items) {
+// Straight from the message into the line: a list of the items would cost an allocation.
+void writeTexts(JSONLine& line, const es_event_exec_t& exec, TokenCount count, TokenAt item) {
     line.beginArray();
-    for (const std::string_view item : items) {
-        line.string(item);
-    }
+    forEachToken(exec, count, item, [&line](std::string_view bytes) { line.string(bytes); });
     line.endArray();
 }
 
@@ -40,12 +39,12 @@ std::string execRecord(const es_message_t& message, const RecordContext& context
     line.beginObject().key("log").beginObject();
     line.key("arch").string(architectureName(exec.image_cputype));
     line.key("args");
-    writeTexts(line, execArguments(exec));
+    writeTexts(line, exec, es_exec_arg_count, es_exec_arg);
     writeToken(line, "audit_token", target, &es_process_t::audit_token, context.userNames);
     writeOrNull(line, "command", pathView(target ? target->executable : nullptr));
     writeIfPresent(line, "cwd", pathView(exec.cwd));
     line.key("env");
-    writeTexts(line, execEnvironment(exec));
+    writeTexts(line, exec, es_exec_env_count, es_exec_env);
     writeIfPresent(line, "exec_path", tokenView(exec.dyld_exec_path));
     writeToken(line, "parent_audit_token", target, &es_process_t::parent_audit_token,
                context.userNames);

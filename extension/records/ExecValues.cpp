@@ -1,7 +1,6 @@
 #include "extension/records/ExecValues.hpp"
 
 #include "extension/records/RecordContext.hpp"
-#include "extension/records/RecordText.hpp"
 
 namespace vorla::records {
 
@@ -10,16 +9,11 @@ namespace {
 constexpr cpu_type_t cpuTypeX86_64 = 16777223;
 constexpr cpu_type_t cpuTypeARM64 = 16777228;
 
-template <typename Count, typename Item>
-std::vector<std::string_view> tokenList(const es_event_exec_t& exec, Count count, Item item) {
+std::vector<std::string_view> tokenList(const es_event_exec_t& exec, TokenCount count,
+                                        TokenAt item) {
     std::vector<std::string_view> list;
-    const uint32_t total = count(&exec);
-    list.reserve(total);
-    for (uint32_t i = 0; i < total; ++i) {
-        if (auto bytes = tokenView(item(&exec, i))) {
-            list.push_back(*bytes);
-        }
-    }
+    list.reserve(count(&exec));
+    forEachToken(exec, count, item, [&list](std::string_view bytes) { list.push_back(bytes); });
     return list;
 }
 

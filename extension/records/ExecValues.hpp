@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/records/RecordText.hpp"
 #include "platform/endpoint_security/EndpointSecurity.h"
 #include "platform/foundation/Date.hpp"
 
@@ -13,9 +14,22 @@ namespace vorla::records {
 
 // The values that all three execution formats take from a message.
 
-// The bytes of every argument (environment entry) in order, seen in place in the message (so
-// a long argument list costs no copy); a token without a pointer or with a length of 0 is
-// skipped.
+// Hands `visit` the bytes of every argument (es_exec_arg_count, es_exec_arg) or environment
+// entry (es_exec_env_count, es_exec_env) in order, seen in place in the message (so a long
+// argument list costs no copy); a token without a pointer or with a length of 0 is skipped.
+using TokenCount = uint32_t (*)(const es_event_exec_t*);
+using TokenAt = es_string_token_t (*)(const es_event_exec_t*, uint32_t);
+template <typename Visit>
+void forEachToken(const es_event_exec_t& exec, TokenCount count, TokenAt item, Visit&& visit) {
+    const uint32_t total = count(&exec);
+    for (uint32_t i = 0; i < total; ++i) {
+        if (const auto bytes = tokenView(item(&exec, i))) {
+            visit(*bytes);
+        }
+    }
+}
+
+// The same bytes in a list, for the formats that want the count before the items.
 std::vector<std::string_view> execArguments(const es_event_exec_t& exec);
 std::vector<std::string_view> execEnvironment(const es_event_exec_t& exec);
 

@@ -58,7 +58,7 @@ char* twoDigits(char* out, int64_t value) {
 
 } // namespace
 
-void appendTimestamp(std::string& text, foundation::Date date) {
+char* writeTimestamp(char* out, foundation::Date date) {
     constexpr int64_t millisecondsPerDay = 86'400'000;
     const int64_t milliseconds =
         std::chrono::floor<std::chrono::milliseconds>(date.time_since_epoch()).count();
@@ -67,10 +67,8 @@ void appendTimestamp(std::string& text, foundation::Date date) {
     const CalendarDate calendar = days >= gregorianStart ? gregorianDate(days) : julianDate(days);
     const int64_t yearOfEra = calendar.year > 0 ? calendar.year : 1 - calendar.year;
 
-    char buffer[48];
-    char* out = buffer;
     if (yearOfEra > 9999) {
-        out = std::to_chars(out, buffer + sizeof buffer, yearOfEra).ptr;
+        out = std::to_chars(out, out + 20, yearOfEra).ptr;
     } else {
         out = twoDigits(twoDigits(out, yearOfEra / 100), yearOfEra % 100);
     }
@@ -88,13 +86,12 @@ void appendTimestamp(std::string& text, foundation::Date date) {
     *out++ = static_cast<char>('0' + ofDay % 1000 / 100);
     out = twoDigits(out, ofDay % 100);
     *out++ = 'Z';
-    text.append(buffer, out);
+    return out;
 }
 
 std::string timestampText(foundation::Date date) {
-    std::string text;
-    appendTimestamp(text, date);
-    return text;
+    char text[maximumTimestampSize];
+    return std::string(text, writeTimestamp(text, date));
 }
 
 } // namespace vorla::records

@@ -372,7 +372,7 @@ TEST(ExecAuditd, LinesParseWithAusearch) {
 }
 
 // Each row one character on either side of an edge of the escaped class, as a value and as a
-// list item.
+// list item, between plain runs.
 TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
     const struct {
         const char* hex;
@@ -389,10 +389,11 @@ TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
     };
     for (const auto& row : rows) {
         const auto exec = message(R"({"event_type": 9, "event": {"target": {"executable":
-            {"path": {"hex": ")" + std::string(row.hex) +
-                                  R"("}}}, "args": [{"hex": ")" + row.hex + R"("}]}})");
+            {"path": {"hex": "61)" +
+                                  std::string(row.hex) + R"(6263"}}}, "args": [{"hex": ")" +
+                                  row.hex + R"(61"}]}})");
         EXPECT_EQ(CustomTemplate("${command} ${args}").line(exec.message(), context()),
-                  std::string(row.escaped) + " [\"" + row.escaped + "\"]")
+                  "a" + std::string(row.escaped) + "bc [\"" + row.escaped + "a\"]")
             << row.hex;
     }
 }

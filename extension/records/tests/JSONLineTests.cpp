@@ -34,20 +34,23 @@ TEST(JSONLine, EscapesAndRepairsStringsAsTheEncoderDoes) {
     }
 }
 
-// Plain text is passed over eight bytes at a time: each byte that needs care must be seen at
-// every place in a word and across the border of two.
+// Plain text is passed over eight bytes at a time, the last few of a string read apart: each
+// byte that needs care must be seen at every place in a word, across the border of two, in a
+// string shorter than a word and in the tail of a longer one, also behind another one.
 TEST(JSONLine, SeesEveryByteThatNeedsCareWhereverItStands) {
     const std::string_view hostile[] = {
-        "\"",      "\\",   "/",        "\x1F",         "\x00",
-        "\x7F",    "\x80", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-        "\xE2\x82"};
+        "\"",       "\\",   "/",          "\x1F",         "\x00",
+        "\x7F",     "\x80", "\xC3\xA9",   "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+        "\xE2\x82", "/\"",  "\xC3\xA9\\", "\x01\xFF"};
     for (const std::string_view bytes : hostile) {
-        for (std::size_t at = 0; at <= 17; ++at) {
-            std::string row(19, 'a');
-            row.insert(at, bytes);
-            EXPECT_EQ(JSONLine(0).string(row).take(),
-                      foundation::JSONEncoder().encode(nlohmann::json(row)))
-                << at << ' ' << row.size();
+        for (const std::size_t size : {0, 1, 3, 6, 7, 8, 9, 12, 15, 16, 19}) {
+            for (std::size_t at = 0; at <= size; ++at) {
+                std::string row(size, 'a');
+                row.insert(at, bytes);
+                EXPECT_EQ(JSONLine(0).string(row).take(),
+                          foundation::JSONEncoder().encode(nlohmann::json(row)))
+                    << at << ' ' << row.size();
+            }
         }
     }
 }
