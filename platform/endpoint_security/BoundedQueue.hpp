@@ -3,7 +3,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -18,11 +17,13 @@ namespace vorla::endpoint_security {
 // The consumer hands each item it is done with back with its next pop, and the one producer
 // destroys them with its next push: an item's memory is freed on the thread that allocated it,
 // where the allocator takes no lock that the other thread contends for. Handed-back items wait
-// for that push, so there are never more of them than the queue holds.
+// for that push, so there are never more of them than the queue holds. For the same reason the
+// items wait in a ring of slots made once: a queue of nodes would allocate on the producer's
+// thread and free on the consumer's, a contended lock for every few items.
 template <typename T> class BoundedQueue {
 public:
     explicit BoundedQueue(size_t capacity, size_t weightCapacity = SIZE_MAX)
-        : capacity_(capacity), weightCapacity_(weightCapacity) {}
+        : capacity_(capacity), weightCapacity_(weightCapacity), slots_(capacity) {}
 
     // Waits for room; false once the queue is closed, and the item is then dropped.
     bool push(T item, size_t weight = 0) {
@@ -30,14 +31,17 @@ public:
         const SpentItems spent(spent_);
         std::unique_lock lock(mutex_);
         notFull_.wait(lock, [&] {
-            return closed_ || (items_.size() < capacity_ &&
-                               (items_.empty() || (weight_ <= weightCapacity_ &&
-                                                   weight <= weightCapacity_ - weight_)));
+            return closed_ ||
+                   (count_ < capacity_ && (count_ == 0 || (weight_ <= weightCapacity_ &&
+                                                           weight <= weightCapacity_ - weight_)));
         });
         if (closed_) {
             return false;
         }
-        items_.push_back({std::move(item), weight});
+        Slot& slot = slots_[(first_ + count_) % capacity_];
+        slot.item.emplace(std::move(item));
+        slot.weight = weight;
+        ++count_;
         weight_ += weight;
         spent_.swap(handedBack_);
         lock.unlock();
@@ -52,18 +56,21 @@ public:
         if (done && !closed_) {
             handedBack_.push_back(std::move(*done));
         }
-        notEmpty_.wait(lock, [this] { return closed_ || finished_ || !items_.empty(); });
-        if (closed_ || items_.empty()) {
+        notEmpty_.wait(lock, [this] { return closed_ || finished_ || count_ > 0; });
+        if (closed_ || count_ == 0) {
             return std::nullopt;
         }
-        std::optional<T> item(std::move(items_.front().first));
-        weight_ -= items_.front().second;
-        items_.pop_front();
+        Slot& slot = slots_[first_];
+        std::optional<T> item(std::move(slot.item));
+        slot.item.reset();
+        weight_ -= slot.weight;
+        first_ = (first_ + 1) % capacity_;
+        --count_;
         // A waiting producer is woken only once half the room is free, in items and in weight
         // alike, so that it refills in a burst instead of switching threads for every item:
         // whichever bound holds it back, the other is loose, and the queue running empty
         // satisfies both.
-        const bool wakeProducer = items_.size() <= capacity_ / 2 && weight_ <= weightCapacity_ / 2;
+        const bool wakeProducer = count_ <= capacity_ / 2 && weight_ <= weightCapacity_ / 2;
         lock.unlock();
         if (wakeProducer) {
             notFull_.notify_one();
@@ -81,13 +88,15 @@ public:
     }
 
     void close() {
-        std::deque<std::pair<T, size_t>> dropped;
+        // A closed queue takes and gives no more items, so it needs its slots no longer.
+        std::vector<Slot> dropped;
         std::vector<T> handedBack;
         {
             const std::lock_guard lock(mutex_);
             closed_ = true;
             weight_ = 0;
-            dropped.swap(items_);
+            count_ = 0;
+            dropped.swap(slots_);
             handedBack.swap(handedBack_);
         }
         notFull_.notify_all();
@@ -95,6 +104,11 @@ public:
     }
 
 private:
+    struct Slot {
+        std::optional<T> item;
+        size_t weight = 0;
+    };
+
     // Clears the producer's items on leaving a push, whichever way it leaves.
     struct SpentItems {
         std::vector<T>& items;
@@ -107,7 +121,10 @@ private:
     std::mutex mutex_;
     std::condition_variable notFull_;
     std::condition_variable notEmpty_;
-    std::deque<std::pair<T, size_t>> items_;
+    // The items waiting, count_ of them from first_ on, in a ring of capacity_ slots.
+    std::vector<Slot> slots_;
+    size_t first_ = 0;
+    size_t count_ = 0;
     size_t weight_ = 0;
     // Handed back by the consumer, and taken over by the producer (whose own is spent_, kept
     // apart so that the two vectors swap and keep their room instead of allocating anew).

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace vorla::endpoint_security {
@@ -32,6 +34,27 @@ TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
     EXPECT_EQ(queue.pop(), 2);
     EXPECT_EQ(queue.pop(), 3);
     EXPECT_EQ(queue.pop(), std::nullopt);
+}
+
+TEST(BoundedQueue, ItemsLeaveInTheOrderTheyCameWhereverTheRingStands) {
+    // Fill levels that make the ring's start and end pass its last slot in every way.
+    for (const auto& [pushes, pops] : {std::pair{1, 1}, {2, 1}, {3, 3}, {3, 2}, {2, 2}}) {
+        BoundedQueue<std::string> queue(3);
+        std::deque<std::string> expected;
+        int next = 0;
+        for (int round = 0; round < 10; ++round) {
+            for (int push = 0; push < pushes && expected.size() < 3; ++push) {
+                // Longer than a string keeps in place, so a slot read twice or never shows.
+                std::string item = "an item longer than sixteen bytes " + std::to_string(next++);
+                expected.push_back(item);
+                ASSERT_TRUE(queue.push(std::move(item)));
+            }
+            for (int pop = 0; pop < pops && !expected.empty(); ++pop) {
+                EXPECT_EQ(queue.pop(), expected.front()) << pushes << " in, " << pops << " out";
+                expected.pop_front();
+            }
+        }
+    }
 }
 
 TEST(BoundedQueue, WeightHoldsTheProducerAndAnOverweightItemPassesOnlyAlone) {
