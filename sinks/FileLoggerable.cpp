@@ -95,6 +95,7 @@ FileLoggerable::FileLoggerable(std::string label, LogLevel logLevel,
                                std::shared_ptr<const SinkReporter> reporter)
     : Loggerable(std::move(label), logLevel, std::move(logFormat)), fileURL_(std::move(fileURL)),
       fileName_(fileURL_.lastPathComponent()), filePermission_(std::move(filePermission)),
+      permissionBits_(parseOctal(filePermission_).value_or(0)),
       fileManager_(fileManager ? std::move(fileManager)
                                : foundation::FileManager::defaultManager()),
       reporter_(reporter ? std::move(reporter) : SinkReporter::standardOutput()),
@@ -112,10 +113,6 @@ void FileLoggerable::checkFilePermission() const {
     if (!value || *value > permissionLimit) {
         throw FileError::invalidPermission(fileURL_, filePermission_);
     }
-}
-
-std::uint16_t FileLoggerable::permissionBits() const {
-    return parseOctal(filePermission_).value_or(0);
 }
 
 std::shared_ptr<const foundation::Folder> FileLoggerable::folder() const {

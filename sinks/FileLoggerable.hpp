@@ -41,7 +41,7 @@ public:
     // Throws invalidPermission unless the permission text is octal and at most 777.
     void checkFilePermission() const;
     // The permission text as a number; only valid after checkFilePermission succeeded.
-    std::uint16_t permissionBits() const;
+    std::uint16_t permissionBits() const { return permissionBits_; }
     // Opens the log's folder (made with every missing parent, each checked by the trust rule)
     // unless it is open already, then makes sure the log file is one the sink may write: a
     // regular file with one name that only its owner, root, can change. Another user's entry,
@@ -129,6 +129,8 @@ private:
     foundation::URL fileURL_;
     std::string fileName_;
     std::string filePermission_;
+    // Read once: every line's open checks the file against it.
+    std::uint16_t permissionBits_;
     std::shared_ptr<const foundation::FileManager> fileManager_;
     std::shared_ptr<const SinkReporter> reporter_;
     std::shared_ptr<PendingLines> pendingLines_;

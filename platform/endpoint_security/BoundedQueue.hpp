@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -15,14 +17,17 @@ namespace vorla::endpoint_security {
 // weight (the memory an item stands for), so a producer that runs ahead waits instead of filling
 // memory. An item heavier than the whole bound still passes alone. Closing it ends both sides at
 // once and frees what it still holds; finishing it lets the consumer take what is left first.
-// The consumer hands each item it is done with back with its next pop, and the one producer
-// destroys them with its next push: an item's memory is freed on the thread that allocated it,
-// where the allocator takes no lock that the other thread contends for. Handed-back items wait
-// for that push, so there are never more of them than the queue holds.
+// The consumer hands each item it is done with back with its next pop, the batch of them with
+// its next take, and the one producer destroys them with its next push: an item's memory is
+// freed on the thread that allocated it, where the allocator takes no lock that the other thread
+// contends for. So besides what waits, the consumer may hold as many items again, taken or done,
+// and as many again wait for that push. For the same reason the items wait in a ring of slots
+// made once: a queue of nodes would allocate on the producer's thread and free on the
+// consumer's, a contended lock for every few items.
 template <typename T> class BoundedQueue {
 public:
     explicit BoundedQueue(size_t capacity, size_t weightCapacity = SIZE_MAX)
-        : capacity_(capacity), weightCapacity_(weightCapacity) {}
+        : capacity_(capacity), weightCapacity_(weightCapacity), slots_(capacity) {}
 
     // Waits for room; false once the queue is closed, and the item is then dropped.
     bool push(T item, size_t weight = 0) {
@@ -30,14 +35,17 @@ public:
         const SpentItems spent(spent_);
         std::unique_lock lock(mutex_);
         notFull_.wait(lock, [&] {
-            return closed_ || (items_.size() < capacity_ &&
-                               (items_.empty() || (weight_ <= weightCapacity_ &&
-                                                   weight <= weightCapacity_ - weight_)));
+            return closed_ ||
+                   (count_ < capacity_ && (count_ == 0 || (weight_ <= weightCapacity_ &&
+                                                           weight <= weightCapacity_ - weight_)));
         });
         if (closed_) {
             return false;
         }
-        items_.push_back({std::move(item), weight});
+        Slot& slot = slots_[(first_ + count_) % capacity_];
+        slot.item.emplace(std::move(item));
+        slot.weight = weight;
+        ++count_;
         weight_ += weight;
         spent_.swap(handedBack_);
         lock.unlock();
@@ -46,29 +54,22 @@ public:
     }
 
     // Waits for an item; nothing once the queue is closed, or finished and empty. `done` is the
-    // item that the last pop gave, once the consumer is done with it.
+    // item that the last pop gave, once the consumer is done with it. The consumer takes all
+    // that waits at once and gives it out one by one, so it takes the lock, and wakes a waiting
+    // producer, once for every batch rather than for every item.
     std::optional<T> pop(std::optional<T> done = std::nullopt) {
-        std::unique_lock lock(mutex_);
-        if (done && !closed_) {
-            handedBack_.push_back(std::move(*done));
+        if (done) {
+            delivered_.push_back(std::move(*done));
         }
-        notEmpty_.wait(lock, [this] { return closed_ || finished_ || !items_.empty(); });
-        if (closed_ || items_.empty()) {
+        if (closed_) {
+            taken_.clear();
+            delivered_.clear();
             return std::nullopt;
         }
-        std::optional<T> item(std::move(items_.front().first));
-        weight_ -= items_.front().second;
-        items_.pop_front();
-        // A waiting producer is woken only once half the room is free, in items and in weight
-        // alike, so that it refills in a burst instead of switching threads for every item:
-        // whichever bound holds it back, the other is loose, and the queue running empty
-        // satisfies both.
-        const bool wakeProducer = items_.size() <= capacity_ / 2 && weight_ <= weightCapacity_ / 2;
-        lock.unlock();
-        if (wakeProducer) {
-            notFull_.notify_one();
+        if (next_ == taken_.size() && !takeWaiting()) {
+            return std::nullopt;
         }
-        return item;
+        return std::move(taken_[next_++]);
     }
 
     // No more items will come.
@@ -80,14 +81,17 @@ public:
         notEmpty_.notify_all();
     }
 
+    // From any thread: what the consumer took stays its own until its next pop.
     void close() {
-        std::deque<std::pair<T, size_t>> dropped;
+        // A closed queue takes and gives no more items, so it needs its slots no longer.
+        std::vector<Slot> dropped;
         std::vector<T> handedBack;
         {
             const std::lock_guard lock(mutex_);
             closed_ = true;
             weight_ = 0;
-            dropped.swap(items_);
+            count_ = 0;
+            dropped.swap(slots_);
             handedBack.swap(handedBack_);
         }
         notFull_.notify_all();
@@ -95,6 +99,38 @@ public:
     }
 
 private:
+    // Hands what was delivered back and moves every waiting item over to the consumer, once
+    // there is one; false once the queue is closed, or finished and empty.
+    bool takeWaiting() {
+        std::unique_lock lock(mutex_);
+        notEmpty_.wait(lock, [this] { return closed_ || finished_ || count_ > 0; });
+        if (closed_ || count_ == 0) {
+            return false;
+        }
+        if (handedBack_.empty()) {
+            handedBack_.swap(delivered_);
+        } else {
+            std::move(delivered_.begin(), delivered_.end(), std::back_inserter(handedBack_));
+            delivered_.clear();
+        }
+        taken_.clear();
+        next_ = 0;
+        for (; count_ > 0; --count_, first_ = (first_ + 1) % capacity_) {
+            Slot& slot = slots_[first_];
+            taken_.push_back(std::move(*slot.item));
+            slot.item.reset();
+        }
+        weight_ = 0;
+        lock.unlock();
+        notFull_.notify_one();
+        return true;
+    }
+
+    struct Slot {
+        std::optional<T> item;
+        size_t weight = 0;
+    };
+
     // Clears the producer's items on leaving a push, whichever way it leaves.
     struct SpentItems {
         std::vector<T>& items;
@@ -107,14 +143,22 @@ private:
     std::mutex mutex_;
     std::condition_variable notFull_;
     std::condition_variable notEmpty_;
-    std::deque<std::pair<T, size_t>> items_;
+    // The items waiting, count_ of them from first_ on, in a ring of capacity_ slots.
+    std::vector<Slot> slots_;
+    size_t first_ = 0;
+    size_t count_ = 0;
     size_t weight_ = 0;
     // Handed back by the consumer, and taken over by the producer (whose own is spent_, kept
     // apart so that the two vectors swap and keep their room instead of allocating anew).
     std::vector<T> handedBack_;
     std::vector<T> spent_;
+    // The consumer's own: what it took and gives out from next_ on, and what it is done with.
+    std::vector<T> taken_;
+    size_t next_ = 0;
+    std::vector<T> delivered_;
     bool finished_ = false;
-    bool closed_ = false;
+    // Read by the consumer between batches without the lock.
+    std::atomic<bool> closed_ = false;
 };
 
 } // namespace vorla::endpoint_security

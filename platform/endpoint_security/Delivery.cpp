@@ -19,9 +19,10 @@ namespace {
 // Enough decoded messages to keep the handler busy while the reader waits for input, few
 // enough that a fast stream cannot make the service hold much memory. A decoded message costs
 // memory in proportion to its line, so the lines waiting may together be no longer than one
-// line may be; as many again, delivered, may wait for the reader to free them. The reader is woken
-// only once half of them are delivered, and waking a thread costs as much as writing a few lines,
-// so the count also sets how rarely that happens.
+// line may be; the handler takes them all at once, so as many again may be taken and not yet
+// delivered, and as many again, delivered, wait for the reader to free them. The reader is woken
+// only when the handler takes what waits, and waking a thread costs as much as writing a few
+// lines, so the count also sets how rarely that happens.
 constexpr size_t readAheadMessages = 64;
 constexpr size_t readAheadLineBytes = MessageDecoder::maxLineLength;
 
