@@ -363,11 +363,11 @@ private:
             return token;
         }
         const Fields ids(value, names);
-        for (size_t word = 0; word < names.size(); ++word) {
-            if (const Value id = ids[word]) {
-                token.val[word] =
-                    word < 5 ? numberValue<uint32_t>(id, names[word])
-                             : static_cast<uint32_t>(numberValue<int32_t>(id, names[word]));
+        for (size_t index = 0; index < names.size(); ++index) {
+            if (const Value id = ids[index]) {
+                token.val[index] =
+                    index < 5 ? numberValue<uint32_t>(id, names[index])
+                              : static_cast<uint32_t>(numberValue<int32_t>(id, names[index]));
             }
         }
         return token;
