@@ -299,6 +299,45 @@ TEST(MessageDecoder, LongMemberNamesAreComparedWhole) {
     }
 }
 
+// The ids of an audit token are found in one pass, whatever their order: of a repeated name the
+// last counts, null stands for left out, names that only resemble an id are no id, and of two
+// bad ids the error names the first word of the token.
+TEST(MessageDecoder, AuditTokenIdsReadInAnyOrderTheLastOfARepeatedOneCounting) {
+    const struct {
+        std::string token;
+        std::string outcome;
+    } cases[] = {
+        {R"({"auid": 1, "euid": 2, "egid": 3, "ruid": 4, "rgid": 5, "pid": 6, "asid": 7,
+             "pidversion": 8})",
+         "1 2 3 4 5 6 7 8"},
+        {R"({"pidversion": 8, "asid": 7, "pid": 6, "rgid": 5, "ruid": 4, "egid": 3, "euid": 2,
+             "auid": 1})",
+         "1 2 3 4 5 6 7 8"},
+        {R"({"pid": 6, "auid": 1, "pid": 9})", "1 0 0 0 0 9 0 0"},
+        {R"({"euid": 1, "auid": 2, "euid": 3, "auid": 4})", "4 3 0 0 0 0 0 0"},
+        {R"({"auid": "x", "auid": 4, "rgid": 5, "rgid": null})", "4 0 0 0 0 0 0 0"},
+        {R"({"aui": 1, "auidx": 2, "Auid": 3, "pidversio": 4, "pidversion": -5})",
+         "0 0 0 0 0 0 0 4294967291"},
+        {R"({"pidversion": 1, "euid": -1, "auid": -1})",
+         "error: \"auid\" is not a number in range"},
+        {R"({"asid": 2147483648})", "error: \"asid\" is not a number in range"},
+        {R"([1])", "error: \"audit_token\" is not an object"},
+    };
+    for (const auto& testCase : cases) {
+        const std::string line = R"({"process": {"audit_token": )" + testCase.token + "}}";
+        const auto decoded = MessageDecoder().decode(line);
+        if (!decoded.message) {
+            EXPECT_EQ("error: " + decoded.error, testCase.outcome) << line;
+            continue;
+        }
+        std::string words;
+        for (const unsigned word : decoded.message->message().process->audit_token.val) {
+            words += (words.empty() ? "" : " ") + std::to_string(word);
+        }
+        EXPECT_EQ(words, testCase.outcome) << line;
+    }
+}
+
 // Where simdjson and the general parser part, a line reads as the general parser has it, and
 // the same where it lies in a stream's buffer as on its own.
 TEST(MessageDecoder, LinesTheLibraryRefusesReadAsTheGeneralParserHasThem) {
