@@ -72,6 +72,9 @@ public:
         return std::move(taken_[next_++]);
     }
 
+    // For the consumer: the item its next pop gives at once, when it took that one already.
+    const T* upcoming() const { return next_ < taken_.size() ? &taken_[next_] : nullptr; }
+
     // No more items will come.
     void finish() {
         {

@@ -53,6 +53,10 @@ public:
         return kept;
     }
 
+    // Asks the processor to fetch the values that the message's pointers reach, ahead of their
+    // use on another thread than the one that decoded them.
+    void prefetch() const { arena_.prefetch(); }
+
 private:
     es_message_t message_{};
     MessageArena arena_;

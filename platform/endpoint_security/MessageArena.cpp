@@ -53,6 +53,17 @@ void* MessageArena::allocate(size_t size, size_t alignment) {
     return result;
 }
 
+void MessageArena::prefetch() const {
+    constexpr size_t cacheLine = 64;
+    // The block being filled is half the size that the next one will have.
+    const size_t used = nextSize_ / 2 - left_;
+    const std::byte* const start = free_ - used;
+    const std::byte* const end = start + std::min(used, firstBlockSize);
+    for (const std::byte* line = start; line < end; line += cacheLine) {
+        __builtin_prefetch(line);
+    }
+}
+
 std::byte* MessageArena::addBlock(size_t size) {
     auto* block = static_cast<Block*>(::operator new(sizeof(Block) + size));
     block->previous = last_;

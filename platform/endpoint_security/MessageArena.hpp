@@ -19,6 +19,10 @@ public:
     // Room for size bytes at the alignment (no stricter than that of std::max_align_t), not
     // initialised.
     void* allocate(size_t size, size_t alignment);
+    // Asks the processor to fetch the first values placed in the block being filled, where a
+    // message's own values lie, ahead of their use by another thread than the one that placed
+    // them.
+    void prefetch() const;
 
 private:
     // The head of a block, which its bytes follow.
