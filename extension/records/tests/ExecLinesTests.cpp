@@ -393,7 +393,7 @@ TEST(ExecCustom, EscapesExactlyTheControlAndSeparatorCharacters) {
                                   std::string(row.hex) + R"(6263"}}}, "args": [{"hex": ")" +
                                   row.hex + R"(61"}]}})");
         EXPECT_EQ(CustomTemplate("${command} ${args}").line(exec.message(), context()),
-                  "a" + std::string(row.escaped) + "bc [\"" + row.escaped + "a\"]")
+                  std::string("a").append(row.escaped) + "bc [\"" + row.escaped + "a\"]")
             << row.hex;
     }
 }

@@ -332,7 +332,10 @@ TEST(MessageDecoder, AuditTokenIdsReadInAnyOrderTheLastOfARepeatedOneCounting) {
         }
         std::string words;
         for (const unsigned word : decoded.message->message().process->audit_token.val) {
-            words += (words.empty() ? "" : " ") + std::to_string(word);
+            if (!words.empty()) {
+                words += ' ';
+            }
+            words += std::to_string(word);
         }
         EXPECT_EQ(words, testCase.outcome) << line;
     }
