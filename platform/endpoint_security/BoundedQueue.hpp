@@ -1,11 +1,9 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -21,13 +19,16 @@ namespace vorla::endpoint_security {
 // its next take, and the one producer destroys them with its next push: an item's memory is
 // freed on the thread that allocated it, where the allocator takes no lock that the other thread
 // contends for. So besides what waits, the consumer may hold as many items again, taken or done,
-// and as many again wait for that push. For the same reason the items wait in a ring of slots
-// made once: a queue of nodes would allocate on the producer's thread and free on the
-// consumer's, a contended lock for every few items.
+// and as many again wait for that push. For the same reason the items wait in room made once,
+// which the consumer swaps whole for its own: a queue of nodes would allocate on the producer's
+// thread and free on the consumer's, a contended lock for every few items.
 template <typename T> class BoundedQueue {
 public:
     explicit BoundedQueue(size_t capacity, size_t weightCapacity = SIZE_MAX)
-        : capacity_(capacity), weightCapacity_(weightCapacity), slots_(capacity) {}
+        : capacity_(capacity), weightCapacity_(weightCapacity) {
+        waiting_.reserve(capacity);
+        taken_.reserve(capacity);
+    }
 
     // Waits for room; false once the queue is closed, and the item is then dropped.
     bool push(T item, size_t weight = 0) {
@@ -35,17 +36,14 @@ public:
         const SpentItems spent(spent_);
         std::unique_lock lock(mutex_);
         notFull_.wait(lock, [&] {
-            return closed_ ||
-                   (count_ < capacity_ && (count_ == 0 || (weight_ <= weightCapacity_ &&
-                                                           weight <= weightCapacity_ - weight_)));
+            return closed_ || (waiting_.size() < capacity_ &&
+                               (waiting_.empty() || (weight_ <= weightCapacity_ &&
+                                                     weight <= weightCapacity_ - weight_)));
         });
         if (closed_) {
             return false;
         }
-        Slot& slot = slots_[(first_ + count_) % capacity_];
-        slot.item.emplace(std::move(item));
-        slot.weight = weight;
-        ++count_;
+        waiting_.push_back(std::move(item));
         weight_ += weight;
         spent_.swap(handedBack_);
         lock.unlock();
@@ -86,15 +84,14 @@ public:
 
     // From any thread: what the consumer took stays its own until its next pop.
     void close() {
-        // A closed queue takes and gives no more items, so it needs its slots no longer.
-        std::vector<Slot> dropped;
+        // A closed queue takes and gives no more items, so it needs its room no longer.
+        std::vector<T> dropped;
         std::vector<T> handedBack;
         {
             const std::lock_guard lock(mutex_);
             closed_ = true;
             weight_ = 0;
-            count_ = 0;
-            dropped.swap(slots_);
+            dropped.swap(waiting_);
             handedBack.swap(handedBack_);
         }
         notFull_.notify_all();
@@ -105,34 +102,23 @@ private:
     // Hands what was delivered back and moves every waiting item over to the consumer, once
     // there is one; false once the queue is closed, or finished and empty.
     bool takeWaiting() {
-        std::unique_lock lock(mutex_);
-        notEmpty_.wait(lock, [this] { return closed_ || finished_ || count_ > 0; });
-        if (closed_ || count_ == 0) {
-            return false;
-        }
-        if (handedBack_.empty()) {
-            handedBack_.swap(delivered_);
-        } else {
-            std::move(delivered_.begin(), delivered_.end(), std::back_inserter(handedBack_));
-            delivered_.clear();
-        }
+        // Everything taken before was given out; what is left of it holds nothing.
         taken_.clear();
         next_ = 0;
-        for (; count_ > 0; --count_, first_ = (first_ + 1) % capacity_) {
-            Slot& slot = slots_[first_];
-            taken_.push_back(std::move(*slot.item));
-            slot.item.reset();
+        std::unique_lock lock(mutex_);
+        notEmpty_.wait(lock, [this] { return closed_ || finished_ || !waiting_.empty(); });
+        if (closed_ || waiting_.empty()) {
+            return false;
         }
+        // The push that brought the items took over what was handed back before, so the
+        // producer finds exactly these at its next push.
+        handedBack_.swap(delivered_);
+        taken_.swap(waiting_);
         weight_ = 0;
         lock.unlock();
         notFull_.notify_one();
         return true;
     }
-
-    struct Slot {
-        std::optional<T> item;
-        size_t weight = 0;
-    };
 
     // Clears the producer's items on leaving a push, whichever way it leaves.
     struct SpentItems {
@@ -146,10 +132,8 @@ private:
     std::mutex mutex_;
     std::condition_variable notFull_;
     std::condition_variable notEmpty_;
-    // The items waiting, count_ of them from first_ on, in a ring of capacity_ slots.
-    std::vector<Slot> slots_;
-    size_t first_ = 0;
-    size_t count_ = 0;
+    // The items waiting, oldest first, and their weight.
+    std::vector<T> waiting_;
     size_t weight_ = 0;
     // Handed back by the consumer, and taken over by the producer (whose own is spent_, kept
     // apart so that the two vectors swap and keep their room instead of allocating anew).

@@ -36,8 +36,8 @@ TEST(BoundedQueue, AFullQueueHoldsTheProducerUntilThereIsRoom) {
     EXPECT_EQ(queue.pop(), std::nullopt);
 }
 
-TEST(BoundedQueue, ItemsLeaveInTheOrderTheyCameWhereverTheRingStands) {
-    // Fill levels that make the ring's start and end pass its last slot in every way.
+TEST(BoundedQueue, ItemsLeaveInTheOrderTheyCameWhateverTheFillLevel) {
+    // Fill levels that leave the consumer's batch and the waiting items in every relation.
     for (const auto& [pushes, pops] : {std::pair{1, 1}, {2, 1}, {3, 3}, {3, 2}, {2, 2}}) {
         BoundedQueue<std::string> queue(3);
         std::deque<std::string> expected;
