@@ -139,9 +139,14 @@ protected:
                 continue;
             }
             const pid_t pid = static_cast<pid_t>(std::stol(name));
-            std::ifstream file("/proc/" + name + "/stat");
-            const std::string text((std::istreambuf_iterator<char>(file)),
-                                   std::istreambuf_iterator<char>());
+            std::string text;
+            try {
+                std::ifstream file("/proc/" + name + "/stat");
+                text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            } catch (const std::ios_base::failure&) {
+                // The process was reaped between the listing and the read: nothing to stop.
+                continue;
+            }
             const auto nameEnd = text.rfind(')');
             if (nameEnd == std::string::npos) {
                 continue;
